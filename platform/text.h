@@ -1,0 +1,22 @@
+#pragma once
+// The system's text conversions (MultiByteToWideChar / WideCharToMultiByte without flags).
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+inline constexpr uint32_t kCodePageAnsi = 0;       // CP_ACP: the system's ANSI page
+inline constexpr uint32_t kCodePageUtf8 = 65001;   // CP_UTF8
+
+// Converts exactly the given bytes (no terminator is added or required). Invalid input converts
+// as the system does (U+FFFD on Windows for UTF-8); empty result when the system conversion fails.
+// The posix backend treats the ANSI page as UTF-8.
+std::u16string SystemMultiByteToWide(uint32_t codePage, std::string_view bytes);
+std::string SystemWideToMultiByte(uint32_t codePage, std::u16string_view text);
+
+// UTF-16 <-> UTF-8 for the backends and tests; same as the calls above with kCodePageUtf8.
+std::u16string Utf8ToUtf16(std::string_view bytes);
+std::string Utf16ToUtf8(std::u16string_view text);
+
+}  // namespace platform
