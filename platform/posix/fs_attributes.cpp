@@ -1,0 +1,43 @@
+// Windows attributes over POSIX modes: read-only is the missing owner write bit.
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "platform/fs.h"
+#include "platform/posix/last_error.h"
+#include "platform/posix/native_path.h"
+
+namespace platform {
+
+uint32_t GetFileAttributes(const std::u16string& path) {
+  const std::string native = posix::NativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) {
+    posix::FailErrno(errno, native);
+    return kInvalidAttributes;
+  }
+  uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= kAttrReadOnly;
+  return attributes;
+}
+
+bool PathExists(const std::u16string& path) { return GetFileAttributes(path) != kInvalidAttributes; }
+
+bool SetFileAttributes(const std::u16string& path, uint32_t attributes) {
+  const std::string native = posix::NativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);
+  // A read-only directory on Windows still takes new files; taking its write bits would not.
+  if (S_ISDIR(st.st_mode)) return true;
+  mode_t mode = st.st_mode & 07777;
+  if (attributes & kAttrReadOnly) {
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  if (mode == (st.st_mode & 07777)) return true;
+  if (::chmod(native.c_str(), mode) != 0) return posix::FailErrno(errno, native);
+  return true;
+}
+
+}  // namespace platform

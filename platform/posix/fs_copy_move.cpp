@@ -1,0 +1,94 @@
+// Copy, move and delete with the refusals Windows makes for read-only files.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/posix/file_mode.h"
+#include "platform/posix/last_error.h"
+#include "platform/posix/native_path.h"
+#include "platform/posix/unique_fd.h"
+
+namespace platform {
+namespace {
+
+// Returns 0 or the errno of the failing call.
+int CopyBytes(int from, int to) {
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    const ssize_t got = ::read(from, buffer.data(), buffer.size());
+    if (got == 0) return 0;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(to, buffer.data() + done, static_cast<size_t>(got - done));
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (put == 0) return ENOSPC;
+      done += put;
+    }
+  }
+}
+
+}  // namespace
+
+// Like CopyFileW: contents, attributes and last-write time travel; a failed copy leaves no target.
+bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to) {
+  const std::string source = posix::NativePath(from);
+  const std::string target = posix::NativePath(to);
+  posix::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!in) return posix::FailErrno(errno, source);
+  struct stat st {};
+  if (::fstat(in.get(), &st) != 0) return posix::FailErrno(errno, source);
+  if (S_ISDIR(st.st_mode)) return posix::Fail(kErrorAccessDenied);
+
+  // O_EXCL: an existing target, read-only or not, is never touched.
+  posix::UniqueFd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
+  if (!out) {
+    if (errno == EEXIST) return posix::Fail(kErrorFileExists);
+    return posix::FailErrno(errno, target);
+  }
+  int err = CopyBytes(in.get(), out.get());
+  if (err == 0) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+    if (::futimens(out.get(), times) != 0 || ::fchmod(out.get(), st.st_mode & 07777) != 0) err = errno;
+  }
+  if (err == 0 && ::close(out.release()) != 0) err = errno;
+  if (err != 0) {
+    out.reset();
+    ::unlink(target.c_str());  // best effort: a half-copied target must not pass for a copy
+    return posix::FailErrno(err, target);
+  }
+  return true;
+}
+
+bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
+  const std::string source = posix::NativePath(from);
+  const std::string target = posix::NativePath(to);
+  struct stat st {};
+  if (::lstat(source.c_str(), &st) != 0) return posix::FailErrno(errno, source);
+  if (::stat(target.c_str(), &st) == 0 && (posix::IsReadOnlyFile(st) || S_ISDIR(st.st_mode))) {
+    return posix::Fail(kErrorAccessDenied);
+  }
+  if (::rename(source.c_str(), target.c_str()) != 0) return posix::FailErrno(errno, target);
+  return true;
+}
+
+bool DeleteFile(const std::u16string& path) {
+  const std::string native = posix::NativePath(path);
+  struct stat st {};
+  if (::lstat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);
+  if (S_ISDIR(st.st_mode) || posix::IsReadOnlyFile(st)) return posix::Fail(kErrorAccessDenied);
+  if (::unlink(native.c_str()) != 0) return posix::FailErrno(errno, native);
+  return true;
+}
+
+}  // namespace platform

@@ -1,0 +1,53 @@
+#include "tests/platform/file_probe.h"
+
+#include "tests/support/temp_dir.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace platformtest {
+
+#ifdef _WIN32
+
+namespace {
+uint64_t ToU64(const FILETIME& ft) { return (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime; }
+}  // namespace
+
+FileTimes ReadFileTimes(const std::filesystem::path& path) {
+  HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  FileTimes times{};
+  if (h == INVALID_HANDLE_VALUE) return times;
+  FILETIME c{}, a{}, m{};
+  if (GetFileTime(h, &c, &a, &m)) times = {ToU64(c), ToU64(a), ToU64(m)};
+  CloseHandle(h);
+  return times;
+}
+
+bool ReadOnlyIsEnforced() { return !testsupport::OsIgnoresReadOnly(); }
+bool OpenFilesAreExclusive() { return true; }
+
+#else
+
+namespace {
+uint64_t ToFileTime(const struct timespec& ts) {
+  return static_cast<uint64_t>(ts.tv_sec) * 10'000'000 + static_cast<uint64_t>(ts.tv_nsec) / 100 +
+         116'444'736'000'000'000ULL;
+}
+}  // namespace
+
+FileTimes ReadFileTimes(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return {0, ToFileTime(st.st_atim), ToFileTime(st.st_mtim)};
+}
+
+bool ReadOnlyIsEnforced() { return true; }
+bool OpenFilesAreExclusive() { return false; }
+
+#endif
+
+}  // namespace platformtest
