@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/fault.h"
 #include "platform/fs.h"
 #include "platform/posix/file_mode.h"
 #include "platform/posix/last_error.h"
@@ -44,6 +45,7 @@ int CopyBytes(int from, int to) {
 bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to) {
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
+  if (fault::InjectCopy(source.c_str())) return false;
   posix::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (!in) return posix::FailErrno(errno, source);
   struct stat st {};
@@ -71,6 +73,7 @@ bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to) {
 }
 
 bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
+  if (fault::Inject(fault::kMove)) return false;
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
   struct stat st {};
@@ -83,6 +86,7 @@ bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
 }
 
 bool DeleteFile(const std::u16string& path) {
+  if (fault::Inject(fault::kDelete)) return false;
   const std::string native = posix::NativePath(path);
   struct stat st {};
   if (::lstat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);

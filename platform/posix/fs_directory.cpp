@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "platform/fault.h"
 #include "platform/fs.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
@@ -10,6 +11,7 @@
 namespace platform {
 
 bool CreateDirectory(const std::u16string& path) {
+  if (fault::Inject(fault::kCreateDirectory)) return false;
   const std::string native = posix::NativePath(path);
   if (::mkdir(native.c_str(), 0777) == 0) return true;
   if (errno == EEXIST) return posix::Fail(kErrorAlreadyExists);

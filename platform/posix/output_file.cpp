@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "platform/fault.h"
 #include "platform/fs.h"
 #include "platform/posix/file_mode.h"
 #include "platform/posix/filetime.h"
@@ -45,6 +46,7 @@ OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
 OutputFile::OutputFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 OutputFile OutputFile::Open(const std::u16string& path, Disposition disposition, uint32_t attributes) {
+  if (fault::Inject(fault::kCreate)) return {};
   auto impl = std::make_unique<Impl>();
   impl->path = posix::NativePath(path);
   const char* native = impl->path.c_str();
@@ -96,6 +98,7 @@ bool OutputFile::IsOpen() const { return impl_ && impl_->fd; }
 
 bool OutputFile::Write(const void* data, uint32_t size) {
   if (!IsOpen()) return posix::Fail(posix::kErrorInvalidParameter);
+  if (fault::InjectWrite(size)) return false;
   const auto* bytes = static_cast<const char*>(data);
   for (uint32_t done = 0; done < size;) {
     const ssize_t put = ::write(impl_->fd.get(), bytes + done, size - done);
@@ -112,6 +115,7 @@ bool OutputFile::Write(const void* data, uint32_t size) {
 // Linux keeps no creation time that a program may set, so `creation` has nowhere to go.
 bool OutputFile::SetTimes(uint64_t /*creation*/, uint64_t access, uint64_t modification) {
   if (!IsOpen()) return posix::Fail(posix::kErrorInvalidParameter);
+  if (fault::Inject(fault::kSetTimes)) return false;
   struct timespec times[2];
   if (!posix::FileTimesToTimespecs(access, modification, times)) return false;
   if (::futimens(impl_->fd.get(), times) != 0) return posix::FailErrno(errno, impl_->path);
@@ -121,6 +125,7 @@ bool OutputFile::SetTimes(uint64_t /*creation*/, uint64_t access, uint64_t modif
 bool OutputFile::Close() { return !impl_ || impl_->Close(); }
 
 bool SetFileTimes(const std::u16string& path, uint64_t /*creation*/, uint64_t access, uint64_t modification) {
+  if (fault::Inject(fault::kSetTimes)) return false;
   const std::string native = posix::NativePath(path);
   struct timespec times[2];
   if (!posix::FileTimesToTimespecs(access, modification, times)) return false;
