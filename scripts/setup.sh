@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Installs what the builds and tests need on a fresh Debian 12 machine, then runs scripts/setup.d/*.sh.
+# Idempotent and unattended (no standard input needed); quick when everything is already there.
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)"
+log() { printf '[setup] %s\n' "$*"; }
+
+packages=(
+  # native builds, sanitizers, fuzzing
+  cmake make g++ clang libclang-rt-14-dev zlib1g-dev libcurl4-openssl-dev
+  libgtest-dev libgmock-dev googletest
+  # the Windows cross build (posix thread model), its zlib, and sources for extra libraries
+  g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
+  # running and looking at the Windows build
+  wine wine32:i386 wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei
+  # archive fixtures and helper scripts
+  libarchive-tools unzip python3
+)
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  if command -v sudo >/dev/null; then sudo_cmd=(sudo -n); else sudo_cmd=(false); fi
+fi
+as_root() { "${sudo_cmd[@]}" "$@"; }
+
+missing=()
+for pkg in "${packages[@]}"; do
+  status="$(dpkg-query -W -f='${db:Status-Abbrev}' "$pkg" 2>/dev/null || true)"
+  [ "${status:0:2}" = "ii" ] || missing+=("$pkg")
+done
+need_i386=0
+dpkg --print-foreign-architectures | grep -qx i386 || need_i386=1
+
+if [ ${#missing[@]} -eq 0 ] && [ "$need_i386" -eq 0 ]; then
+  log "packages present"
+else
+  [ ${#missing[@]} -eq 0 ] || log "installing: ${missing[*]}"
+  if [ "$need_i386" -eq 1 ]; then
+    log "enabling the i386 architecture (32-bit Wine)"
+    as_root dpkg --add-architecture i386
+  fi
+  apt_opts=(-y -q -o DPkg::Lock::Timeout=600 -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold)
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" update </dev/null
+  if [ ${#missing[@]} -gt 0 ]; then
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" install "${missing[@]}" </dev/null
+  fi
+fi
+
+# The unprivileged user that runs Wine for root, and this checkout's Wine prefix.
+# shellcheck source=wine-env.sh
+. "$here/wine-env.sh"
+morvelt_wine_ensure_user
+morvelt_wine_select
+if morvelt_wine_prepare; then
+  log "Wine prefix ready: $WINEPREFIX${MORVELT_WINE_RUN_AS:+ (user $MORVELT_WINE_RUN_AS)}"
+else
+  log "could not create the Wine prefix $WINEPREFIX"
+  exit 1
+fi
+
+shopt -s nullglob
+for step in "$here"/setup.d/*.sh; do
+  [ -x "$step" ] || continue
+  log "running setup.d/$(basename "$step")"
+  "$step" </dev/null
+done
+log "done"
