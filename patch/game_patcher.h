@@ -1,6 +1,7 @@
 #pragma once
 // Binds the three embedded archives to one game directory and installs, backs up and restores
 // the game's files.
+#include <cstdint>
 #include <string>
 
 #include "archive/archive.h"
@@ -22,14 +23,25 @@ class GamePatcher {
 
   // Accepts a directory (with or without trailing backslash) holding TCLS\Launcher.exe.
   bool SetGameDirectory(const std::u16string& directory);
+  // Each operation returns false at once, touching nothing, unless a game directory is accepted,
+  // its launcher still exists and the operation's archive is open. Otherwise it processes every
+  // file entry and returns true when none failed; a false result may mean a partly applied state.
+
+  // Writes every package file, first copying a file it replaces to its ".VTBak" backup unless
+  // one exists. A file whose backup cannot be made is left as it is.
   bool InstallPackages();
+  // Moves every existing backup back over its package file.
   bool RestorePackages();
+  // Writes the data files of resource 204 or 205; no backups.
   bool InstallPatchedData();
   bool InstallStockData();
 
   const std::u16string& GameDirectory() const { return gameDirectory_; }
 
  private:
+  bool CanOperateOn(ArchiveHandle archive) const;
+  bool InstallData(ArchiveHandle archive);
+
   std::u16string gameDirectory_;
   ArchiveHandle packageArchive_ = nullptr;
   ArchiveHandle patchedDataArchive_ = nullptr;

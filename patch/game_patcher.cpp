@@ -1,0 +1,90 @@
+#include "patch/game_patcher.h"
+
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <utility>
+
+#include "patch/entry_walk.h"
+#include "patch/file_backup.h"
+#include "platform/fs.h"
+#include "platform/resource.h"
+
+namespace {
+
+// The archive stays where the executable's resource lies; a missing resource or an archive the
+// reader refuses leaves the handle empty, and every operation over it then returns false.
+ArchiveHandle OpenEmbeddedArchive(uint16_t id) {
+  const std::span<const uint8_t> bytes = platform::FindResourceBytes(u"ZIP", id, platform::kLangChineseSimplified);
+  if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return nullptr;
+  return OpenArchiveFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr);
+}
+
+void CloseIfOpen(ArchiveHandle archive) {
+  if (IsArchiveHandle(archive)) (void)CloseArchive(archive);  // ignored: nothing to do about it at exit
+}
+
+bool ExtractTo(ArchiveHandle archive, int32_t index, const std::u16string& target) {
+  return ExtractEntryToFile(archive, index, target.c_str()) == kOk;
+}
+
+}  // namespace
+
+GamePatcher::GamePatcher(const std::u16string& candidate)
+    : packageArchive_(OpenEmbeddedArchive(kPackageArchiveId)),
+      patchedDataArchive_(OpenEmbeddedArchive(kPatchedDataArchiveId)),
+      stockDataArchive_(OpenEmbeddedArchive(kStockDataArchiveId)) {
+  (void)SetGameDirectory(candidate);  // ignored: the caller checks GameDirectory() or offers another
+}
+
+GamePatcher::~GamePatcher() {
+  CloseIfOpen(packageArchive_);
+  CloseIfOpen(patchedDataArchive_);
+  CloseIfOpen(stockDataArchive_);
+}
+
+bool GamePatcher::SetGameDirectory(const std::u16string& directory) {
+  // An empty candidate would become "\", the root of the current drive.
+  if (directory.empty()) return false;
+  std::u16string candidate = directory;
+  if (candidate.back() != u'\\') candidate.push_back(u'\\');
+  if (!platform::PathExists(candidate + kLauncherRelPath)) return false;
+  gameDirectory_ = std::move(candidate);
+  return true;
+}
+
+// Tested before every operation: the launcher may have gone since the directory was accepted.
+bool GamePatcher::CanOperateOn(ArchiveHandle archive) const {
+  return !gameDirectory_.empty() && platform::PathExists(gameDirectory_ + kLauncherRelPath) &&
+         IsArchiveHandle(archive);
+}
+
+bool GamePatcher::InstallPackages() {
+  if (!CanOperateOn(packageArchive_)) return false;
+  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [this](int32_t index, const std::u16string& target) {
+    // Without its backup the official file could never be put back: leave it as it is.
+    if (!patch::PreserveBeforeOverwrite(target)) return false;
+    return ExtractTo(packageArchive_, index, target);
+  });
+}
+
+bool GamePatcher::RestorePackages() {
+  if (!CanOperateOn(packageArchive_)) return false;
+  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [](int32_t, const std::u16string& target) {
+    const std::u16string backup = target + kBackupSuffix;
+    // A package file that had no official version before the first install stays in place.
+    if (!platform::PathExists(backup)) return true;
+    return platform::MoveFileReplace(backup, target);
+  });
+}
+
+bool GamePatcher::InstallPatchedData() { return InstallData(patchedDataArchive_); }
+
+bool GamePatcher::InstallStockData() { return InstallData(stockDataArchive_); }
+
+bool GamePatcher::InstallData(ArchiveHandle archive) {
+  if (!CanOperateOn(archive)) return false;
+  return patch::WalkFileEntries(archive, gameDirectory_, [archive](int32_t index, const std::u16string& target) {
+    return ExtractTo(archive, index, target);
+  });
+}

@@ -1,0 +1,160 @@
+// InstallPackages when a game file resists: read-only, held open by the game, or impossible to
+// back up. The official bytes must never be lost, and every other file is still installed.
+#include <gtest/gtest.h>
+
+#include "patch/game_patcher.h"
+#include "platform/fs.h"
+#include "sample_manifest.h"
+#include "tests/patch/game_tree.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#elif defined(__linux__)
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
+namespace patchtest {
+namespace {
+
+class FileInTheWay : public testing::Test {
+ protected:
+  void SetUp() override {
+    testsupport::WriteFileBytes(tree_.PathOf(stuck_.name), OfficialBytes(stuck_.name));
+  }
+
+  // Everything but the stuck file was installed; the stuck file still holds the official bytes.
+  void ExpectOthersInstalledAndStuckUntouched() {
+    for (const ManifestEntry& entry : files_) {
+      if (std::string_view(entry.name) == stuck_.name) continue;
+      EXPECT_TRUE(HoldsEntry(tree_.PathOf(entry.name), entry));
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(tree_.PathOf(stuck_.name)), OfficialBytes(stuck_.name));
+  }
+
+  std::u16string StuckPath() const { return testsupport::ToU16(tree_.PathOf(stuck_.name)); }
+
+  GameTree tree_;
+  GamePatcher patcher_{tree_.directory()};
+  std::vector<ManifestEntry> files_ = FileEntries(kPackageArchive);
+  ManifestEntry stuck_ = files_.at(files_.size() / 2);
+};
+
+TEST_F(FileInTheWay, ReadOnlyGameFileIsBackedUpButNotOverwritten) {
+  if (!PlatformHonoursReadOnly()) GTEST_SKIP() << "the file system lets this process overwrite read-only files";
+  ASSERT_TRUE(platform::SetFileAttributes(StuckPath(), platform::kAttrReadOnly));
+
+  EXPECT_FALSE(patcher_.InstallPackages());
+  ExpectOthersInstalledAndStuckUntouched();
+  EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
+}
+
+#ifdef _WIN32
+
+class OpenHandle {
+ public:
+  OpenHandle(const fs::path& path, DWORD access, DWORD share)
+      : handle_(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, 0, nullptr)) {}
+  ~OpenHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  OpenHandle(const OpenHandle&) = delete;
+  OpenHandle& operator=(const OpenHandle&) = delete;
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+TEST_F(FileInTheWay, GameFileHeldOpenWithoutSharingIsNeitherBackedUpNorOverwritten) {
+  bool installed = true;
+  {
+    OpenHandle game(tree_.PathOf(stuck_.name), GENERIC_READ, 0);
+    ASSERT_TRUE(game.valid());
+    installed = patcher_.InstallPackages();
+  }
+  EXPECT_FALSE(installed);
+  ExpectOthersInstalledAndStuckUntouched();
+  EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));
+}
+
+// A handle that lets others write but not read: the backup copy cannot read the file, while
+// creating it anew would succeed. Overwriting then would lose the only official copy.
+TEST_F(FileInTheWay, GameFileThatCannotBeBackedUpIsNotOverwritten) {
+  bool installed = true;
+  {
+    OpenHandle game(tree_.PathOf(stuck_.name), FILE_READ_ATTRIBUTES, FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+    ASSERT_TRUE(game.valid());
+    installed = patcher_.InstallPackages();
+  }
+  EXPECT_FALSE(installed);
+  ExpectOthersInstalledAndStuckUntouched();
+  EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));
+
+  // Once the file can be read, the next install makes the backup and patches it.
+  EXPECT_TRUE(patcher_.InstallPackages());
+  EXPECT_TRUE(HoldsEntry(tree_.PathOf(stuck_.name), stuck_));
+  EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
+}
+
+#elif defined(__linux__)
+
+// Caps the size of any file this process writes; writes beyond it fail instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, &savedAction_);
+    rlimit capped = saved_;
+    capped.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &capped);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    sigaction(SIGXFSZ, &savedAction_, nullptr);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+  struct sigaction savedAction_ {};
+};
+
+// The official file is larger than any file this process may write, so its backup copy breaks
+// off midway, while every archive entry still fits.
+TEST_F(FileInTheWay, GameFileThatCannotBeBackedUpIsNotOverwrittenNorHalfBackedUp) {
+  uint32_t largestEntry = 0;
+  for (const ManifestEntry& entry : files_) largestEntry = std::max(largestEntry, entry.size);
+  const size_t limit = largestEntry + 4096;
+  std::vector<uint8_t> official;
+  while (official.size() < limit * 2) {
+    const auto piece = OfficialBytes(stuck_.name);
+    official.insert(official.end(), piece.begin(), piece.end());
+  }
+  testsupport::WriteFileBytes(tree_.PathOf(stuck_.name), official);
+
+  bool installed = true;
+  {
+    FileSizeLimit cap(limit);
+    installed = patcher_.InstallPackages();
+  }
+  EXPECT_FALSE(installed);
+  for (const ManifestEntry& entry : files_) {
+    if (std::string_view(entry.name) == stuck_.name) continue;
+    EXPECT_TRUE(HoldsEntry(tree_.PathOf(entry.name), entry));
+  }
+  EXPECT_EQ(testsupport::ReadFileBytes(tree_.PathOf(stuck_.name)), official);
+  EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));  // a partial copy would pass for the backup later
+
+  EXPECT_TRUE(patcher_.InstallPackages());
+  EXPECT_TRUE(HoldsEntry(tree_.PathOf(stuck_.name), stuck_));
+  EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(stuck_.name)), official);
+}
+
+#endif
+
+}  // namespace
+}  // namespace patchtest
