@@ -12,3 +12,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Test executables run under Wine through this wrapper (prefix, user and display handling live there).
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+# Morvelt.exe ships alone: find zlib's static archive, not its DLL import library.
+set(ZLIB_USE_STATIC_LIBS ON)

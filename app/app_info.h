@@ -1,0 +1,8 @@
+#pragma once
+// Fixed texts of the tool.
+
+inline constexpr wchar_t kAppVersion[] = L"1.0.3";
+// "%s" takes kAppVersion.
+inline constexpr wchar_t kTitleFormat[] = L"Vantrel剑灵反和谐登陆器 v%s";
+// The maker's community page, opened by the home-page button.
+inline constexpr wchar_t kHomePageUrl[] = L"http://bbs.vantrel.com/forum-bns-1.html";

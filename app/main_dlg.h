@@ -1,0 +1,63 @@
+#pragma once
+// The tool's only window: shows the game directory and runs the launch actions.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/app_module.h"
+#include "app/dialog_impl.h"
+#include "platform/unique_resource.h"
+
+class GamePatcher;
+
+struct IconTraits {
+  using Value = HICON;
+  static HICON Invalid() noexcept { return nullptr; }
+  static void Close(HICON icon) noexcept {
+    const DWORD error = GetLastError();
+    DestroyIcon(icon);
+    SetLastError(error);
+  }
+};
+using UniqueIcon = platform::UniqueResource<IconTraits>;
+
+class CMainDlg : public CDialogImpl {
+ public:
+  explicit CMainDlg(const CAppModule& module);
+  ~CMainDlg() override;
+
+  // Runs the dialog from template IDD_MAINDLG; the result is the process's exit code.
+  INT_PTR DoModal(HWND owner);
+
+ protected:
+  bool HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+ private:
+  // One launch button: two patcher operations, the second run only after the first succeeded.
+  struct LaunchAction {
+    bool (GamePatcher::*first)();
+    bool (GamePatcher::*second)();
+    const wchar_t* failureText;
+  };
+  static const LaunchAction kLaunchOfficial;
+  static const LaunchAction kLaunchPatched;
+  static const LaunchAction kLaunchSummoner;
+
+  LRESULT OnInitDialog();
+  void OnCancel();
+  void OnLaunch(const LaunchAction& action);
+  void OnSettings();
+  void OnHomePage();
+
+  void ApplyGameDirectory(const std::u16string& directory);
+  void SetIcons();
+  void SetTitle();
+
+  const CAppModule& module_;
+  std::u16string gameDirectory_;
+  std::unique_ptr<GamePatcher> patcher_;
+  // Destroyed with the dialog object, after its window is gone.
+  UniqueIcon largeIcon_;
+  UniqueIcon smallIcon_;
+};
