@@ -9,7 +9,8 @@
 set -euo pipefail
 
 host=i686-w64-mingw32
-cache_root=${MORVELT_CACHE_DIR:-${XDG_CACHE_HOME:-${HOME:-/var/cache}/.cache}/morvelt}
+cache_base=${XDG_CACHE_HOME:-${HOME:+$HOME/.cache}}
+cache_root=${MORVELT_CACHE_DIR:-${cache_base:-/var/cache}/morvelt}
 current_link=$cache_root/curl-$host
 
 log() { printf '[curl-mingw] %s\n' "$*"; }
