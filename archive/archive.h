@@ -21,14 +21,45 @@ struct ArchiveEntry {
 
 using ArchiveResult = uint32_t;
 
+// Bit-group values, not a sequence: failures of files and archive data lie in 0x100 to 0x1000,
+// caller errors in 0x10000 to 0x80000, internal faults from 0x1000000 up. Callers test for zero.
 inline constexpr ArchiveResult kOk = 0x00000000;
+// Extraction: the target cannot be created or replaced (a read-only file, an existing hidden or
+// system file whose bits the entry lacks, a file held open without sharing, a directory in the
+// way, a missing drive or a directory that could not be made).
 inline constexpr ArchiveResult kCannotOpenFile = 0x00000200;
+// The central record at this index, or one before it, cannot be read (cut short, wrong
+// signature, offsets that overflow): the walk ends there, for this index and every later one.
+inline constexpr ArchiveResult kBadRecord = 0x00000300;
+// Extraction: a write to the temporary file beside the target failed.
 inline constexpr ArchiveResult kWriteFailed = 0x00000400;
+// Extraction: all data was decoded but its CRC-32 differs from the recorded one.
+inline constexpr ArchiveResult kCrcMismatch = 0x00000500;
+// Extraction: the entry's name, after sanitising, is empty, absolute or climbs to a parent
+// ("../b", "a/../../b", "..\x"); such an entry could write outside the target's tree.
+// GetEntry still reports it.
+inline constexpr ArchiveResult kUnsafeName = 0x00000600;
+// The local header is unreadable, disagrees with the central record, or names a method other
+// than stored (0) and deflated (8).
 inline constexpr ArchiveResult kCorrupt = 0x00000700;
+// The local extra field lies outside the archive.
 inline constexpr ArchiveResult kReadFailed = 0x00000800;
+// The stored name is longer than 259 bytes or converts to more than 259 UTF-16 units; it is
+// never cut short, since a shortened name could name another file.
+inline constexpr ArchiveResult kNameTooLong = 0x00000900;
+// Extraction: the decrypted check byte does not match (wrong or missing password).
 inline constexpr ArchiveResult kPasswordRequired = 0x00001000;
+// Null handle, null record or path, or an index outside the entries.
 inline constexpr ArchiveResult kBadArguments = 0x00010000;
+// Extraction: the target path, joined with the base directory when relative, or the temporary
+// file beside it, is longer than 259 UTF-16 units; also a relative target when the current
+// directory at open time did not fit in 258 units.
+inline constexpr ArchiveResult kPathTooLong = 0x00020000;
+// A handle of a kind other than an archive reader.
 inline constexpr ArchiveResult kWrongHandleKind = 0x00080000;
+// Extraction: the entry's data cannot be opened, an archive read fails, inflate fails, the data
+// ends before the recorded size (a stored entry whose compressed size is smaller than its
+// uncompressed size included), or a read delivers nothing before the end.
 inline constexpr ArchiveResult kInflateFailed = 0x05000000;
 
 // The bytes must stay valid and unchanged until the handle is closed; they are never copied.
@@ -38,6 +69,12 @@ bool IsArchiveHandle(ArchiveHandle handle);
 // index -1 asks for the entry count (entry->index).
 ArchiveResult GetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry);
 // path: zero-terminated; relative paths resolve against the current directory at open time.
+// Missing directories of the path are created. The data goes to a temporary file beside the
+// target, which replaces the target only when every byte was written and the CRC-32 matched:
+// a failed extraction leaves an existing target exactly as it was and no temporary behind.
+// The written file carries the entry's attributes and its three times.
+// A directory entry (attribute 0x10) creates the directory at path, with its missing parents,
+// and returns kOk; no times are set on it.
 ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path);
 ArchiveResult CloseArchive(ArchiveHandle handle);
 

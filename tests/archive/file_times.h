@@ -1,0 +1,17 @@
+#pragma once
+// Reading a file's times back, as FILETIME values, to check what extraction stamped.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+namespace archivetest {
+
+struct FileTimesOnDisk {
+  std::optional<uint64_t> creation;  // Linux keeps none that a program can set
+  uint64_t access;
+  uint64_t modification;
+};
+
+std::optional<FileTimesOnDisk> ReadFileTimes(const std::filesystem::path& path);
+
+}  // namespace archivetest
