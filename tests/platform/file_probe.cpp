@@ -27,8 +27,17 @@ FileTimes ReadFileTimes(const std::filesystem::path& path) {
   return times;
 }
 
+namespace {
+bool RunsUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+}  // namespace
+
 bool ReadOnlyIsEnforced() { return !testsupport::OsIgnoresReadOnly(); }
 bool OpenFilesAreExclusive() { return true; }
+bool KeepsCreationTime() { return !RunsUnderWine(); }
+bool ReadOnlyFileTakesTimesByPath() { return !RunsUnderWine() || !ReadOnlyIsEnforced(); }
 
 #else
 
@@ -47,6 +56,8 @@ FileTimes ReadFileTimes(const std::filesystem::path& path) {
 
 bool ReadOnlyIsEnforced() { return true; }
 bool OpenFilesAreExclusive() { return false; }
+bool KeepsCreationTime() { return false; }
+bool ReadOnlyFileTakesTimesByPath() { return true; }
 
 #endif
 

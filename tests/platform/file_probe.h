@@ -17,6 +17,10 @@ FileTimes ReadFileTimes(const std::filesystem::path& path);
 // True where a read-only file refuses writers as Windows does (the posix backend enforces it
 // itself; Wine only when it does not run as root).
 bool ReadOnlyIsEnforced();
+// True where a file keeps the creation time a program gives it (Windows, but not Wine on Linux).
+bool KeepsCreationTime();
+// True where a read-only file takes new times by path (Windows; Wine refuses attribute access).
+bool ReadOnlyFileTakesTimesByPath();
 // True where a second writer of an open OutputFile is refused with a sharing violation.
 bool OpenFilesAreExclusive();
 

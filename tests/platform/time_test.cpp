@@ -48,7 +48,9 @@ TEST(SystemTimeToFileTime, RefusesImpossibleDatesAndTimes) {
       {"year 30828", {30828, 1, 1, 0, 0, 0, 0}},
       {"DOS date with all-zero fields", {1980, 0, 0, 0, 0, 0, 0}},
   };
-  for (const auto& c : cases) EXPECT_FALSE(platform::SystemTimeToFileTime(c.time).has_value()) << c.name;
+  for (const auto& c : cases) {
+    EXPECT_FALSE(platform::SystemTimeToFileTime(c.time).has_value()) << c.name;
+  }
 }
 
 CalendarTime FromTm(const std::tm& t) {

@@ -1,0 +1,67 @@
+#include "platform/fs.h"
+#include "platform/win32/filetime.h"
+#include "platform/win32/handles.h"
+#include "platform/win32/last_error.h"
+
+namespace platform {
+
+struct OutputFile::Impl {
+  win32::UniqueFileHandle handle;
+};
+
+OutputFile::OutputFile() = default;
+OutputFile::~OutputFile() = default;
+OutputFile::OutputFile(OutputFile&&) noexcept = default;
+OutputFile& OutputFile::operator=(OutputFile&&) noexcept = default;
+OutputFile::OutputFile(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+OutputFile OutputFile::Open(const std::u16string& path, Disposition disposition, uint32_t attributes) {
+  DWORD creation = CREATE_ALWAYS;
+  if (disposition == Disposition::kCreateNew) creation = CREATE_NEW;
+  if (disposition == Disposition::kOpenExisting) creation = OPEN_EXISTING;
+  // The directory bit means nothing for a file being created; zero would mean "no attributes".
+  DWORD flags = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
+  if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
+  HANDLE raw = ::CreateFileW(win32::Wide(path), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr, creation, flags,
+                             nullptr);
+  if (raw == INVALID_HANDLE_VALUE) {
+    win32::FailWithLastError();
+    return {};
+  }
+  auto impl = std::make_unique<Impl>();
+  impl->handle.reset(raw);
+  return OutputFile(std::move(impl));
+}
+
+bool OutputFile::IsOpen() const { return impl_ && impl_->handle; }
+
+bool OutputFile::Write(const void* data, uint32_t size) {
+  if (!IsOpen()) return win32::FailWith(ERROR_INVALID_HANDLE);
+  DWORD written = 0;
+  if (!::WriteFile(impl_->handle.get(), data, size, &written, nullptr)) return win32::FailWithLastError();
+  return written == size || win32::FailWith(ERROR_DISK_FULL);
+}
+
+bool OutputFile::SetTimes(uint64_t creation, uint64_t access, uint64_t modification) {
+  if (!IsOpen()) return win32::FailWith(ERROR_INVALID_HANDLE);
+  const FILETIME c = win32::ToFileTime(creation), a = win32::ToFileTime(access), m = win32::ToFileTime(modification);
+  return ::SetFileTime(impl_->handle.get(), &c, &a, &m) || win32::FailWithLastError();
+}
+
+bool OutputFile::Close() {
+  if (!IsOpen()) return true;
+  return ::CloseHandle(impl_->handle.release()) || win32::FailWithLastError();
+}
+
+bool SetFileTimes(const std::u16string& path, uint64_t creation, uint64_t access, uint64_t modification) {
+  // Attribute access alone is allowed on a read-only file; backup semantics let folders through.
+  win32::UniqueFileHandle handle(::CreateFileW(win32::Wide(path), FILE_WRITE_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!handle) return win32::FailWithLastError();
+  const FILETIME c = win32::ToFileTime(creation), a = win32::ToFileTime(access), m = win32::ToFileTime(modification);
+  if (!::SetFileTime(handle.get(), &c, &a, &m)) return win32::FailWithLastError();
+  return ::CloseHandle(handle.release()) || win32::FailWithLastError();
+}
+
+}  // namespace platform
