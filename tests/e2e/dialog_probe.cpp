@@ -1,0 +1,162 @@
+// Reads the running tool's dialog from outside, for the end-to-end tests: what a user would see
+// (texts, enabled buttons, focus, message boxes) and where the controls are on the screen.
+//
+//   dialog_probe state            the main dialog's title, edit text, buttons, focus and place
+//   dialog_probe msgbox MS        the first message box owned by the dialog, waiting up to MS ms
+//   dialog_probe gone MS          exit 0 once no main dialog exists, waiting up to MS ms
+//
+// Output is UTF-8, one "key=value" per line. Exit code 1 when the window asked for is not there.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr wchar_t kTitlePrefix[] = L"Vantrel剑灵反和谐登陆器";
+constexpr int kControls[] = {1000, 1001, 1002, 1003, 1004, 1005};
+
+void Print(const std::wstring& line) {
+  const std::wstring text = line + L"\n";
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                       nullptr, nullptr);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size, nullptr,
+                      nullptr);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+// The text of a window of another process: WM_GETTEXT, which the system carries across.
+std::wstring TextOf(HWND window) {
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return L"?";
+  std::vector<wchar_t> buffer(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()),
+                      SMTO_ABORTIFHUNG, 5000, &copied);
+  return std::wstring(buffer.data(), copied);
+}
+
+struct Search {
+  HWND owner;  // null: look for the main dialog
+  HWND found;
+};
+
+BOOL CALLBACK FindWindowProc(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  if (!IsWindowVisible(window) || ClassOf(window) != L"#32770") return TRUE;
+  if (search->owner == nullptr) {
+    const std::wstring title = TextOf(window);
+    if (title.compare(0, std::wcslen(kTitlePrefix), kTitlePrefix) != 0) return TRUE;
+  } else if (GetWindow(window, GW_OWNER) != search->owner) {
+    return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+HWND FindOwnedDialog(HWND owner) {
+  Search search{owner, nullptr};
+  EnumWindows(FindWindowProc, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitFor(HWND owner, DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (HWND found = FindOwnedDialog(owner)) return found;
+    if (GetTickCount() - start >= milliseconds) return nullptr;
+    Sleep(100);
+  }
+}
+
+int State() {
+  HWND dialog = WaitFor(nullptr, 20000);
+  if (dialog == nullptr) {
+    Print(L"error=no main dialog");
+    return 1;
+  }
+  Print(L"title=" + TextOf(dialog));
+  Print(L"edit=" + TextOf(GetDlgItem(dialog, 1004)));
+  for (int id : kControls) {
+    HWND control = GetDlgItem(dialog, id);
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    const LONG style = GetWindowLongW(control, GWL_STYLE);
+    Print(L"control." + std::to_wstring(id) + L"=" + std::to_wstring(IsWindowEnabled(control) ? 1 : 0) + L"," +
+          std::to_wstring((rect.left + rect.right) / 2) + L"," + std::to_wstring((rect.top + rect.bottom) / 2) +
+          L"," + std::to_wstring(style & 0xF));
+  }
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof(thread);
+  const DWORD threadId = GetWindowThreadProcessId(dialog, nullptr);
+  if (GetGUIThreadInfo(threadId, &thread) && thread.hwndFocus != nullptr) {
+    Print(L"focus=" + std::to_wstring(GetDlgCtrlID(thread.hwndFocus)));
+  } else {
+    Print(L"focus=none");
+  }
+  RECT rect{};
+  GetWindowRect(dialog, &rect);
+  Print(L"window=" + std::to_wstring(rect.left) + L"," + std::to_wstring(rect.top) + L"," +
+        std::to_wstring(rect.right - rect.left) + L"," + std::to_wstring(rect.bottom - rect.top));
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+  Print(L"workarea=" + std::to_wstring(monitor.rcWork.left) + L"," + std::to_wstring(monitor.rcWork.top) + L"," +
+        std::to_wstring(monitor.rcWork.right - monitor.rcWork.left) + L"," +
+        std::to_wstring(monitor.rcWork.bottom - monitor.rcWork.top));
+  return 0;
+}
+
+BOOL CALLBACK CollectStaticText(HWND child, LPARAM param) {
+  if (ClassOf(child) == L"Static") {
+    const std::wstring text = TextOf(child);
+    if (!text.empty()) *reinterpret_cast<std::wstring*>(param) += text;
+  }
+  return TRUE;
+}
+
+int MessageBoxState(DWORD milliseconds) {
+  HWND dialog = FindOwnedDialog(nullptr);
+  if (dialog == nullptr) {
+    Print(L"error=no main dialog");
+    return 1;
+  }
+  HWND box = WaitFor(dialog, milliseconds);
+  if (box == nullptr) {
+    Print(L"msgbox=none");
+    return 1;
+  }
+  std::wstring text;
+  EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+  Print(L"caption=" + TextOf(box));
+  Print(L"text=" + text);
+  return 0;
+}
+
+int Gone(DWORD milliseconds) {
+  const DWORD start = GetTickCount();
+  while (FindOwnedDialog(nullptr) != nullptr) {
+    if (GetTickCount() - start >= milliseconds) return 1;
+    Sleep(100);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc >= 2 && std::wstring(argv[1]) == L"state") return State();
+  if (argc >= 3 && std::wstring(argv[1]) == L"msgbox") return MessageBoxState(std::wcstoul(argv[2], nullptr, 10));
+  if (argc >= 3 && std::wstring(argv[1]) == L"gone") return Gone(std::wcstoul(argv[2], nullptr, 10));
+  Print(L"usage: dialog_probe state | msgbox MS | gone MS");
+  return 2;
+}

@@ -1,0 +1,553 @@
+#!/usr/bin/env python3
+"""End-to-end tests of Morvelt.exe: the real program under Wine on a private Xvfb display,
+driven with xdotool like a user would, checked through the files on disk and a probe that reads
+the dialog from outside (dialog_probe.exe).
+
+Usage: morvelt_e2e.py --case NAME --morvelt EXE --launcher EXE --probe EXE
+                      --package ZIP --patched ZIP --stock ZIP --out DIR [--wine-run SCRIPT]
+Exit code 0 passed, 1 failed, 77 skipped (the reason is printed).
+"""
+import argparse
+import os
+import pwd
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+SKIP = 77
+TITLE = "Vantrel剑灵反和谐登陆器 v1.0.3"
+CHOOSER_TITLE = "请选择剑灵登陆器程序"
+INSTALL_KEY = r"HKLM\SOFTWARE\Tencent\Blade_and_Soul"
+RELAY_KEY = r"HKCU\Software\Wine\Debug"
+MB_OK, MB_ICONERROR, MB_TOPMOST = 0x0, 0x10, 0x40000
+SETTINGS, HOMEPAGE, OFFICIAL, PATCHED, GAME_DIR, SUMMONER = 1000, 1001, 1002, 1003, 1004, 1005
+LAUNCH_BUTTONS = (OFFICIAL, PATCHED, SUMMONER)
+PATCHED_FAILED = "部分文件无法修改，反和谐可能无法正常生效。"
+NOT_THE_LAUNCHER = "您选择的不是游戏登陆器文件。"
+ORIGINALS = 3  # package entries that the fake install already holds
+
+
+class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f"timed out after {timeout}s waiting for {what}")
+        time.sleep(0.2)
+
+
+def win_path(path):
+    """The Windows name Wine gives a Unix path (drive Z: is the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Wine:
+    """Runs Windows programs the project's way (scripts/wine-run.sh)."""
+
+    def __init__(self, wine_run, display):
+        self.wine_run = wine_run
+        self.env = dict(os.environ, DISPLAY=display)
+        probe = subprocess.run(
+            ["bash", "-c", '. "$1" && printf "%s" "$MORVELT_WINE_RUN_AS"', "bash",
+             os.path.join(os.path.dirname(wine_run), "wine-env.sh")],
+            env=self.env, stdin=subprocess.DEVNULL, capture_output=True, text=True, check=True)
+        self.user = probe.stdout.strip()  # empty: Wine runs as the caller
+
+    def run(self, *args, cwd=None, timeout=120):
+        return subprocess.run([self.wine_run, *args], cwd=cwd, env=self.env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=timeout)
+
+    def start(self, *args, cwd, extra_env=None, stderr=None):
+        return subprocess.Popen([self.wine_run, *args], cwd=cwd, env=dict(self.env, **(extra_env or {})),
+                                stdin=subprocess.DEVNULL, stderr=stderr, start_new_session=True)
+
+    def give(self, path):
+        """Hands a scratch tree to the Wine user, so the tool can write there as it would at home."""
+        if not self.user:
+            return
+        entry = pwd.getpwnam(self.user)
+        for root, dirs, files in os.walk(path):
+            os.chown(root, entry.pw_uid, entry.pw_gid)
+            for name in files:
+                os.chown(os.path.join(root, name), entry.pw_uid, entry.pw_gid)
+
+
+class Display:
+    def __init__(self):
+        read_fd, write_fd = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-ac", "-nolisten", "tcp", "-screen", "0", "1024x768x24"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as pipe:
+            number = pipe.readline().strip()
+        if not number:
+            self.process.kill()
+            raise Skip("Xvfb could not start a display")
+        self.name = ":" + number
+
+    def close(self):
+        self.process.terminate()
+        self.process.wait(timeout=10)
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *args], env=dict(os.environ, DISPLAY=self.name), capture_output=True,
+                              text=True, timeout=30)
+
+    def screenshot(self, path, window="root"):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        subprocess.run(["import", "-display", self.name, "-window", window, path], check=True, timeout=60,
+                       capture_output=True)
+        return path
+
+
+class Tool:
+    """One run of Morvelt.exe from a folder of its own (its Morvelt.ini lives there)."""
+
+    def __init__(self, env, folder, trace_calls=False):
+        self.env = env
+        self.folder = folder
+        self.trace = None
+        extra_env = None
+        if trace_calls:
+            # Wine's relay trace shows the arguments the tool passes to MessageBoxW and ShellExecuteW.
+            self.trace = open(os.path.join(env.scratch, "relay.log"), "wb")
+            extra_env = {"MORVELT_WINEDEBUG": "+relay"}
+        self.process = env.wine.start("Morvelt.exe", cwd=folder, extra_env=extra_env, stderr=self.trace)
+        self.window = wait_until(self.find_window, 60, "the main dialog")
+
+    def traced(self):
+        self.trace.flush()
+        return read(self.trace.name).decode("utf-8", "replace")
+
+    def shell_calls(self):
+        """(owner, verb, file, parameters, directory, show) of every ShellExecuteW call; needs trace_calls."""
+        calls = re.findall(r'Call shell32\.ShellExecuteW\(([0-9a-f]+),[0-9a-f]+ L"([^"]*)",[0-9a-f]+ L"([^"]*)",'
+                           r'([0-9a-f]+),([0-9a-f]+),([0-9a-f]+)\) ret=', self.traced())
+        return [(int(owner, 16), verb, file.replace("\\\\", "\\"), int(params, 16), int(folder, 16), int(show, 16))
+                for owner, verb, file, params, folder, show in calls]
+
+    def message_box_calls(self):
+        """(owner, flags) of every MessageBoxW call so far; needs trace_calls."""
+        text = self.traced()
+        return [(int(owner, 16), int(flags, 16))
+                for owner, flags in re.findall(r"Call user32\.MessageBoxW\(([0-9a-f]+),.*,([0-9a-f]+)\) ret=", text)]
+
+    def find_window(self):
+        found = self.env.display.xdotool("search", "--name", "^Vantrel")
+        return found.stdout.split()[0] if found.returncode == 0 and found.stdout.strip() else None
+
+    def probe(self, *args):
+        result = self.env.wine.run(self.env.args.probe, *args)
+        lines = result.stdout.decode("utf-8").splitlines()
+        return result.returncode, dict(line.split("=", 1) for line in lines if "=" in line)
+
+    def state(self):
+        code, values = self.probe("state")
+        check(code == 0, f"probe found no dialog: {values}")
+        return values
+
+    def control(self, state, control_id):
+        enabled, x, y, kind = state[f"control.{control_id}"].split(",")
+        return enabled == "1", int(x), int(y), int(kind)
+
+    def click(self, control_id):
+        _, x, y, _ = self.control(self.state(), control_id)
+        self.env.display.xdotool("mousemove", "--sync", str(x), str(y))
+        self.env.display.xdotool("click", "1")
+
+    def key_to(self, window, *keys):
+        self.env.display.xdotool("windowfocus", "--sync", window)
+        self.env.display.xdotool("key", "--delay", "100", *keys)
+
+    def message_box(self, timeout_ms=20000):
+        code, values = self.probe("msgbox", str(timeout_ms))
+        return values if code == 0 else None
+
+    def dismiss_message_box(self, caption):
+        box = wait_until(lambda: self.env.display.xdotool("search", "--name", f"^{caption}$").stdout.split(), 20,
+                         f"the message box window '{caption}'")
+        self.key_to(box[0], "Return")
+        code, _ = self.probe("msgbox", "0")
+        wait_until(lambda: self.probe("msgbox", "0")[0] != 0, 20, "the message box to close")
+
+    def escape(self):
+        """Esc closes the tool; returns its exit code."""
+        self.key_to(self.window, "Escape")
+        try:
+            return self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            raise Failure("Esc did not end the tool")
+
+    def stop(self):
+        if self.trace is not None:
+            self.trace.close()
+        if self.process.poll() is None:
+            try:
+                os.killpg(self.process.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            try:
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+
+
+class Archive:
+    def __init__(self, path):
+        with zipfile.ZipFile(path) as archive:
+            self.files = {info.filename: archive.read(info) for info in archive.infolist() if not info.is_dir()}
+
+
+class Env:
+    """Scratch folders, display and Wine for one case."""
+
+    def __init__(self, args):
+        self.args = args
+        self.display = Display()
+        self.wine = Wine(args.wine_run, self.display.name)
+        self.scratch = tempfile.mkdtemp(prefix="morvelt-e2e-")
+        os.chmod(self.scratch, 0o755)
+        self.tools = []
+        self.package = Archive(args.package)
+        self.patched = Archive(args.patched)
+        self.stock = Archive(args.stock)
+        self.upk = sorted(name for name in self.package.files if name.endswith(".upk"))
+        # Wine draws the caption itself (no window manager here), so screenshots show the title.
+        self.wine.run("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f")
+        # Relay traces (asked for per run) cover only the message box and shell calls.
+        self.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", "user32.MessageBoxW;shell32.ShellExecuteW", "/f")
+        # No install key from elsewhere may decide what the tool finds.
+        self.wine.run("reg", "delete", INSTALL_KEY, "/f")
+
+    def close(self):
+        for tool in self.tools:
+            tool.stop()
+        self.wine.run("reg", "delete", RELAY_KEY, "/v", "RelayInclude", "/f")
+        self.display.close()
+        for root, dirs, files in os.walk(self.scratch):
+            for name in files:
+                os.chmod(os.path.join(root, name), 0o644)
+        shutil.rmtree(self.scratch, ignore_errors=True)
+
+    def make_game(self, name="game", client=True, launcher=True):
+        root = os.path.join(self.scratch, name)
+        os.makedirs(root)
+        if launcher:
+            os.makedirs(os.path.join(root, "TCLS"))
+            shutil.copy(self.args.launcher, os.path.join(root, "TCLS", "Launcher.exe"))
+        if client:
+            os.makedirs(os.path.join(root, "bin"))
+            shutil.copy(self.args.launcher, os.path.join(root, "bin", "Client.exe"))
+        for name_ in self.upk[:ORIGINALS]:
+            path = os.path.join(root, name_)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as f:
+                f.write(self.original(name_))
+        return root
+
+    @staticmethod
+    def original(entry):
+        return ("original " + entry).encode()
+
+    def make_tool(self, game_path=None, name="tool"):
+        folder = os.path.join(self.scratch, name)
+        os.makedirs(folder)
+        shutil.copy(self.args.morvelt, os.path.join(folder, "Morvelt.exe"))
+        if game_path is not None:
+            with open(os.path.join(folder, "Morvelt.ini"), "w", newline="") as f:
+                f.write(f"[Config]\r\nGamePath={game_path}\r\n")
+        return folder
+
+    def start(self, folder, **options):
+        self.wine.give(self.scratch)
+        tool = Tool(self, folder, **options)
+        self.tools.append(tool)
+        return tool
+
+    def artefact(self, name):
+        return os.path.join(self.args.out, name)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def launches(game):
+    log = os.path.join(game, "TCLS", "launched.log")
+    return read(log).count(b"started") if os.path.exists(log) else 0
+
+
+def wait_launches(game, count):
+    wait_until(lambda: launches(game) >= count, 30, f"launch number {count} of the fake launcher")
+    check(launches(game) == count, f"launcher started {launches(game)} times, expected {count}")
+
+
+def settings_value(folder):
+    path = os.path.join(folder, "Morvelt.ini")
+    if not os.path.exists(path):
+        return None
+    for line in read(path).decode("latin-1").splitlines():
+        if line.startswith("GamePath="):
+            return line[len("GamePath="):]
+    return None
+
+
+def check_buttons(tool, state, launch_enabled):
+    for control_id in (SETTINGS, HOMEPAGE):
+        check(tool.control(state, control_id)[0], f"button {control_id} should respond")
+    for control_id in LAUNCH_BUTTONS:
+        check(tool.control(state, control_id)[0] == launch_enabled,
+              f"launch button {control_id} enabled={not launch_enabled}, expected {launch_enabled}")
+
+
+def check_icons(env, tool):
+    """Both window icons, at the system's large and small sizes (Wine hands them to X as _NET_WM_ICON)."""
+    if shutil.which("xprop") is None:
+        print("note: xprop (x11-utils) is not installed; window icons not checked")
+        return
+    icons = subprocess.run(["xprop", "-display", env.display.name, "-id", tool.window, "_NET_WM_ICON"],
+                           capture_output=True, text=True, timeout=30).stdout
+    for size in ("32 x 32", "16 x 16"):
+        check(f"Icon ({size})" in icons, f"no {size} window icon")
+
+
+def check_files(env, game, data, backups):
+    """Every package file as in the archive, the given data set, and .VTBak files exactly as in backups
+    (entry name -> the bytes its backup must hold)."""
+    for name, content in env.package.files.items():
+        check(read(os.path.join(game, name)) == content, f"{name} does not hold the package archive's bytes")
+    for name, content in data.files.items():
+        check(read(os.path.join(game, name)) == content, f"{name} does not hold the expected data file")
+    found = sorted(os.path.relpath(os.path.join(root, f), game).replace(os.sep, "/")[:-len(".VTBak")]
+                   for root, _, files in os.walk(game) for f in files if f.endswith(".VTBak"))
+    check(found == sorted(backups), f"backups of {found[:5]}..., expected {sorted(backups)[:5]}...")
+    for name, content in backups.items():
+        check(read(os.path.join(game, name + ".VTBak")) == content, f"backup of {name} holds the wrong bytes")
+
+
+# ---- Cases ----
+
+def case_no_game_directory(env):
+    """Nothing found at start: only settings and home page respond, the edit stays empty."""
+    folder = env.make_tool()
+    tool = env.start(folder)
+    state = tool.state()
+    check(state["title"] == TITLE, f"title {state['title']!r}")
+    check(state["edit"] == "", f"edit shows {state['edit']!r}")
+    check_buttons(tool, state, launch_enabled=False)
+    check(state["focus"] == str(SETTINGS), f"focus on {state['focus']}, expected the settings button")
+    check_icons(env, tool)
+    # Centred on the work area of the monitor (no owner window).
+    x, y, w, h = map(int, state["window"].split(","))
+    ax, ay, aw, ah = map(int, state["workarea"].split(","))
+    check(abs((x + w // 2) - (ax + aw // 2)) <= 1 and abs((y + h // 2) - (ay + ah // 2)) <= 1,
+          f"dialog at {state['window']} is not centred in {state['workarea']}")
+    print("screenshot:", env.display.screenshot(env.artefact("no-game-directory.png"), tool.window))
+
+    tool.click(PATCHED)  # disabled: nothing may happen
+    time.sleep(1)
+    check(tool.message_box(0) is None, "a disabled launch button showed a message")
+    check(settings_value(folder) is None, "a settings file was written though nothing was applied")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
+def case_launch_actions(env):
+    """Each launch button patches or restores the install and starts the launcher."""
+    game = env.make_game()
+    folder = env.make_tool(win_path(game))  # no trailing backslash: the tool adds it
+    tool = env.start(folder, trace_calls=True)
+    state = tool.state()
+    expected_dir = win_path(game) + "\\"
+    check(state["edit"] == expected_dir, f"edit shows {state['edit']!r}, expected {expected_dir!r}")
+    check_buttons(tool, state, launch_enabled=True)
+    check(settings_value(folder) == expected_dir, "applying the directory did not write it back")
+    print("screenshot:", env.display.screenshot(env.artefact("main-dialog.png"), tool.window))
+
+    originals = env.upk[:ORIGINALS]
+    tool.click(PATCHED)
+    wait_launches(game, 1)
+    check(tool.message_box(0) is None, "patched launch reported a failure")
+    # Only files that existed get a backup, holding the bytes from before the install.
+    check_files(env, game, env.patched, {name: env.original(name) for name in originals})
+
+    tool.click(SUMMONER)
+    wait_launches(game, 2)
+    check(tool.message_box(0) is None, "summoner launch reported a failure")
+    # A second install keeps the first backups; files it wrote itself last time now get theirs.
+    backups = dict(env.package.files)
+    backups.update({name: env.original(name) for name in originals})
+    check_files(env, game, env.stock, backups)
+
+    tool.click(OFFICIAL)
+    wait_launches(game, 3)
+    check(tool.message_box(0) is None, "official launch reported a failure")
+    for name in originals:
+        check(read(os.path.join(game, name)) == env.original(name), f"{name} was not restored")
+    for name in env.package.files:
+        if name not in originals:  # did not exist before the first install: stays in place
+            check(read(os.path.join(game, name)) == env.package.files[name], f"{name} changed on restore")
+    for name, content in env.stock.files.items():
+        check(read(os.path.join(game, name)) == content, f"{name} is not the stock data file")
+    leftovers = [f for _, _, files in os.walk(game) for f in files if f.endswith(".VTBak")]
+    check(not leftovers, f"backups left after restore: {leftovers[:3]}")
+    # No owner, verb "open", no parameters, no working directory, SW_SHOW (5).
+    launcher = (0, "open", expected_dir + "TCLS\\Launcher.exe", 0, 0, 5)
+    check(tool.shell_calls() == [launcher] * 3, f"shell calls {tool.shell_calls()}, expected 3 x {launcher}")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
+def case_failing_install(env):
+    """A package file the user may not write: the patched launch reports it and still starts the game."""
+    if not env.wine.user:
+        raise Skip("Wine runs as root here, which ignores read-only files; no unprivileged Wine user")
+    game = env.make_game()
+    locked = env.upk[0]
+    locked_path = os.path.join(game, locked)
+    folder = env.make_tool(win_path(game) + "\\")
+    env.wine.give(env.scratch)
+    os.chmod(locked_path, 0o444)
+    tool = env.start(folder, trace_calls=True)
+    tool.click(PATCHED)
+    box = tool.message_box()
+    check(box is not None, "no message box after a failed install")
+    check(box["caption"] == "提示" and box["text"] == PATCHED_FAILED, f"message box {box}")
+    calls = tool.message_box_calls()
+    check(len(calls) == 1 and calls[0][0] != 0, f"expected one message box owned by the dialog: {calls}")
+    check(calls[0][1] == MB_ICONERROR | MB_OK | MB_TOPMOST, f"failure box flags {calls[0][1]:#x}")
+    print("screenshot:", env.display.screenshot(env.artefact("install-failed.png")))
+    check(launches(game) == 0, "the launcher started before the message was answered")
+    tool.dismiss_message_box("提示")
+    wait_launches(game, 1)
+
+    check(read(locked_path) == env.original(locked), "the read-only file was changed")
+    check(read(locked_path + ".VTBak") == env.original(locked), "the read-only file got no backup")
+    for name, content in env.package.files.items():
+        if name != locked:
+            check(read(os.path.join(game, name)) == content, f"{name} was not installed after the failure")
+    for name in env.patched.files:
+        check(not os.path.exists(os.path.join(game, name)), f"{name} written though the package install failed")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
+def case_keyboard(env):
+    """Enter in the game-directory field never closes the dialog; Esc does, with code 2."""
+    game = env.make_game()
+    folder = env.make_tool(win_path(game) + "\\")
+    tool = env.start(folder)
+    tool.click(GAME_DIR)
+    wait_until(lambda: tool.state()["focus"] == str(GAME_DIR), 10, "focus in the game-directory field")
+    tool.key_to(tool.window, "Return")
+    time.sleep(2)
+    check(tool.process.poll() is None, "Enter in the game-directory field closed the tool")
+    check(tool.state()["edit"] == win_path(game) + "\\", "the dialog lost its directory")
+    check(launches(game) == 0, "Enter started a launch action")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
+def choose_launcher(env, tool, path):
+    tool.click(SETTINGS)
+    chooser = wait_until(lambda: env.display.xdotool("search", "--name", CHOOSER_TITLE).stdout.split(), 30,
+                         "the file-open dialog")[0]
+    tool.key_to(chooser, "ctrl+a")
+    env.display.xdotool("type", "--delay", "30", path)
+    env.display.xdotool("key", "Return")
+    wait_until(lambda: not env.display.xdotool("search", "--name", CHOOSER_TITLE).stdout.split(), 30,
+               "the file-open dialog to close")
+
+
+def case_choose_launcher(env):
+    """The settings button: a launcher outside a complete install is refused, a real one is applied."""
+    game = env.make_game()
+    lonely = env.make_game("clientonly", launcher=False)
+    os.makedirs(os.path.join(lonely, "Other"))
+    shutil.copy(env.args.launcher, os.path.join(lonely, "Other", "Launcher.exe"))
+    folder = env.make_tool()
+    tool = env.start(folder, trace_calls=True)
+
+    choose_launcher(env, tool, win_path(os.path.join(lonely, "Other", "Launcher.exe")))
+    box = tool.message_box()
+    check(box is not None and box["caption"] == "错误" and box["text"] == NOT_THE_LAUNCHER,
+          f"refusal message {box}")
+    calls = tool.message_box_calls()
+    check(len(calls) == 1 and calls[0][0] != 0, f"expected one message box owned by the dialog: {calls}")
+    check(calls[0][1] == MB_ICONERROR | MB_OK, f"refusal box flags {calls[0][1]:#x} (not top-most)")
+    tool.dismiss_message_box("错误")
+    state = tool.state()
+    check(state["edit"] == "", "a refused launcher was shown")
+    check_buttons(tool, state, launch_enabled=False)
+    check(settings_value(folder) is None, "a refused launcher was written to the settings file")
+
+    choose_launcher(env, tool, win_path(os.path.join(game, "TCLS", "Launcher.exe")))
+    expected_dir = win_path(game) + "\\"
+    state = wait_until(lambda: (lambda s: s if s["edit"] == expected_dir else None)(tool.state()), 10,
+                       "the chosen directory in the edit")
+    check_buttons(tool, state, launch_enabled=True)
+    check(settings_value(folder) == expected_dir, "the chosen directory was not remembered")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
+CASES = {
+    "NoGameDirectory": case_no_game_directory,
+    "LaunchActions": case_launch_actions,
+    "FailingInstall": case_failing_install,
+    "Keyboard": case_keyboard,
+    "ChooseLauncher": case_choose_launcher,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    for name in ("morvelt", "launcher", "probe", "package", "patched", "stock", "out"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--wine-run", default=os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
+                                                           "wine-run.sh"))
+    args = parser.parse_args()
+    args.wine_run = os.path.abspath(args.wine_run)
+    for tool in ("Xvfb", "xdotool", "import"):
+        if shutil.which(tool) is None:
+            print(f"SKIP: {tool} is not installed (scripts/setup.sh installs it)")
+            return SKIP
+    env = None
+    try:
+        env = Env(args)
+        CASES[args.case](env)
+    except Skip as skip:
+        print("SKIP:", skip)
+        return SKIP
+    except Failure as failure:
+        print("FAIL:", failure)
+        if env is not None:
+            print("screenshot at failure:", env.display.screenshot(env.artefact(f"failed-{args.case}.png")))
+        return 1
+    finally:
+        if env is not None:
+            env.close()
+    print("PASS:", args.case)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
