@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Installs what is missing, then configures, builds and tests the native, native-asan and win32
+# presets (the win32 tests run under Wine), then runs scripts/test.d/*.sh.
+# Every preset is tried even after a failure; the exit code is non-zero if any step failed.
+set -uo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
+cd "$root" || exit 1
+# Build outputs stay readable by the unprivileged user that runs Wine.
+umask 022
+start=$SECONDS
+results=()
+failed=0
+
+log() { printf '\n[test] %s\n' "$*"; }
+record() {  # record NAME STATUS
+  if [ "$2" -eq 0 ]; then results+=("$1 ok"); else results+=("$1 FAILED"); failed=1; fi
+}
+summary() {
+  local IFS=,
+  local verdict=PASS
+  [ "$failed" -eq 0 ] || verdict=FAIL
+  printf '\n[test] %s: %s (%ss)\n' "$verdict" "${results[*]}" "$((SECONDS - start))"
+}
+
+log "setup"
+if ! scripts/setup.sh </dev/null; then
+  record setup 1
+  summary
+  exit 1
+fi
+
+# A display for anything that opens a window: a private headless server unless one is given.
+xvfb_pid=""
+stop_xvfb() { [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null; }
+trap stop_xvfb EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  n=99
+  while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+  # -ac: the Wine user connects too; the server listens on a local socket only.
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -ac </dev/null >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  if [ -e "/tmp/.X11-unix/X$n" ]; then
+    export DISPLAY=":$n"
+    log "started Xvfb on $DISPLAY"
+  else
+    log "Xvfb did not start; tests that need a display will fail"
+  fi
+fi
+
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+for preset in native native-asan win32; do
+  log "configure $preset"
+  if ! cmake --preset "$preset" </dev/null; then record "$preset" 1; continue; fi
+  log "build $preset"
+  if ! cmake --build --preset "$preset" </dev/null; then record "$preset" 1; continue; fi
+  log "ctest $preset"
+  ctest --preset "$preset" --output-on-failure </dev/null
+  record "$preset" $?
+done
+
+shopt -s nullglob
+for step in scripts/test.d/*.sh; do
+  [ -x "$step" ] || continue
+  name="test.d/$(basename "$step")"
+  log "$name"
+  "$step" </dev/null
+  record "$name" $?
+done
+
+summary
+exit "$failed"
