@@ -24,6 +24,7 @@ TITLE = "Vantrel剑灵反和谐登陆器 v1.0.3"
 CHOOSER_TITLE = "请选择剑灵登陆器程序"
 INSTALL_KEY = r"HKLM\SOFTWARE\Tencent\Blade_and_Soul"
 RELAY_KEY = r"HKCU\Software\Wine\Debug"
+DECORATION_KEY = r"HKCU\Software\Wine\AppDefaults\Morvelt.exe\X11 Driver"
 MB_OK, MB_ICONERROR, MB_TOPMOST = 0x0, 0x10, 0x40000
 SETTINGS, HOMEPAGE, OFFICIAL, PATCHED, GAME_DIR, SUMMONER = 1000, 1001, 1002, 1003, 1004, 1005
 LAUNCH_BUTTONS = (OFFICIAL, PATCHED, SUMMONER)
@@ -66,7 +67,10 @@ class Wine:
 
     def __init__(self, wine_run, display):
         self.wine_run = wine_run
-        self.env = dict(os.environ, DISPLAY=display)
+        # The update check at start-up must not reach the network: a proxy on a closed loopback
+        # port makes it fail at once, silently, as it does offline.
+        self.env = dict(os.environ, DISPLAY=display, http_proxy="http://127.0.0.1:9", ALL_PROXY="http://127.0.0.1:9",
+                        NO_PROXY="")
         probe = subprocess.run(
             ["bash", "-c", '. "$1" && printf "%s" "$MORVELT_WINE_RUN_AS"', "bash",
              os.path.join(os.path.dirname(wine_run), "wine-env.sh")],
@@ -234,7 +238,7 @@ class Env:
         self.stock = Archive(args.stock)
         self.upk = sorted(name for name in self.package.files if name.endswith(".upk"))
         # Wine draws the caption itself (no window manager here), so screenshots show the title.
-        self.wine.run("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Decorated", "/d", "N", "/f")
+        self.wine.run("reg", "add", DECORATION_KEY, "/v", "Decorated", "/d", "N", "/f")
         # Relay traces (asked for per run) cover only the message box and shell calls.
         self.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", "user32.MessageBoxW;shell32.ShellExecuteW", "/f")
         # No install key from elsewhere may decide what the tool finds.
@@ -244,6 +248,7 @@ class Env:
         for tool in self.tools:
             tool.stop()
         self.wine.run("reg", "delete", RELAY_KEY, "/v", "RelayInclude", "/f")
+        self.wine.run("reg", "delete", DECORATION_KEY, "/f")
         self.display.close()
         for root, dirs, files in os.walk(self.scratch):
             for name in files:
