@@ -1,0 +1,289 @@
+// Every patcher operation with a failing disk at every step: the n-th create, write, copy, move,
+// directory creation, delete or time stamp fails, or the disk fills up after some bytes. After
+// each fault the operation must report failure, every game file must hold its old or its new
+// bytes in full, no official package version may be lost, and a clean run afterwards must reach
+// exactly the state of a run that never failed.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "fault_archives.h"
+#include "patch/game_patcher.h"
+#include "platform/fault.h"
+#include "platform/fs.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace fault = platform::fault;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileText;
+
+// Relative path -> file bytes; directories map to a marker no test file holds.
+using Tree = std::map<std::string, std::string>;
+const std::string kDirectory = "<directory>";
+
+Tree Snapshot(const fs::path& root) {
+  Tree tree;
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    const std::u8string relative = fs::relative(item.path(), root).generic_u8string();
+    const std::string key(relative.begin(), relative.end());
+    if (item.is_directory()) {
+      tree[key] = kDirectory;
+    } else {
+      const auto bytes = ReadFileBytes(item.path());
+      tree[key] = std::string(bytes.begin(), bytes.end());
+    }
+  }
+  return tree;
+}
+
+std::optional<std::string> Lookup(const Tree& tree, const std::string& key) {
+  auto it = tree.find(key);
+  if (it == tree.end()) return std::nullopt;
+  return it->second;
+}
+
+std::string Describe(const std::optional<std::string>& value) {
+  if (!value) return "absent";
+  if (*value == kDirectory) return "a directory";
+  return std::to_string(value->size()) + " bytes";
+}
+
+class Game {
+ public:
+  Game() : root_(scratch_.path() / "game") {
+    WriteFileText(root_ / "TCLS" / "Launcher.exe", "launcher");
+  }
+  const fs::path& root() const { return root_; }
+  std::u16string directory() const { return testsupport::ToU16(root_); }
+  void Write(const std::string& name, const std::string& text) const { WriteFileText(root_ / name, text); }
+
+ private:
+  testsupport::TempDir scratch_;
+  fs::path root_;
+};
+
+const std::string kBackup = ".VTBak";
+
+struct Operation {
+  const char* name;
+  bool (GamePatcher::*run)();
+  void (*prepare)(const Game& game, GamePatcher& patcher);
+  bool guardsOfficialPackages;  // the package operations: an official version must never be lost
+};
+
+// Two official packages without backups, one package the game lacks, and one whose backup an
+// earlier install made (the game file has changed since).
+void PrepareOfficialGame(const Game& game, GamePatcher&) {
+  game.Write(faults::kPackageFiles[0], std::string(30000, 'o'));
+  game.Write(faults::kPackageFiles[2] + kBackup, "official before an earlier install");
+  game.Write(faults::kPackageFiles[2], "changed since");
+  game.Write(faults::kPackageFiles[3], "official splash");
+}
+
+void PreparePatchedGame(const Game& game, GamePatcher& patcher) {
+  PrepareOfficialGame(game, patcher);
+  ASSERT_TRUE(patcher.InstallPackages());
+}
+
+void PrepareStockData(const Game& game, GamePatcher&) {
+  game.Write(faults::kDataFiles[0], "stock config");
+  game.Write(faults::kDataFiles[1], std::string(5000, 's'));
+}
+
+void PreparePatchedDataMissingOne(const Game& game, GamePatcher&) {
+  game.Write(faults::kDataFiles[0], std::string(25000, 'p'));
+}
+
+const Operation kOperations[] = {
+    {"InstallPackages", &GamePatcher::InstallPackages, PrepareOfficialGame, true},
+    {"RestorePackages", &GamePatcher::RestorePackages, PreparePatchedGame, true},
+    {"InstallPatchedData", &GamePatcher::InstallPatchedData, PrepareStockData, false},
+    {"InstallStockData", &GamePatcher::InstallStockData, PreparePatchedDataMissingOne, false},
+};
+
+// The Windows errors a real disk gives for each kind of call.
+uint32_t ErrorFor(fault::Op op) {
+  constexpr uint32_t kErrorWriteFault = 29;
+  switch (op) {
+    case fault::kCreate:
+    case fault::kMove:
+      return platform::kErrorSharingViolation;
+    case fault::kWrite:
+      return kErrorWriteFault;
+    default:
+      return platform::kErrorAccessDenied;
+  }
+}
+
+class FaultSweep : public ::testing::TestWithParam<Operation> {
+ protected:
+  void SetUp() override { fault::Reset(); }
+  void TearDown() override { fault::Reset(); }
+
+  // The state before and after a run that never fails, and the calls that run makes.
+  void Reference() {
+    Game game;
+    GamePatcher patcher(game.directory());
+    GetParam().prepare(game, patcher);
+    before_ = Snapshot(game.root());
+    fault::Reset();
+    ASSERT_TRUE((patcher.*GetParam().run)());
+    for (int op = 0; op < fault::kOpCount; ++op) calls_[op] = fault::Count(static_cast<fault::Op>(op));
+    after_ = Snapshot(game.root());
+    ASSERT_TRUE((patcher.*GetParam().run)());
+    afterTwice_ = Snapshot(game.root());
+    fault::Reset();
+  }
+
+  enum class Outcome {
+    kFails,
+    kSucceeds,
+    // A time stamp that will not stick after the content is in place is not reported (the
+    // reader's choice); the content must then be complete.
+    kMaySucceedComplete,
+  };
+
+  // Runs the operation with arm() armed on a fresh game and checks what the failure left.
+  template <typename Arm>
+  void RunWithFault(const std::string& label, Outcome outcome, Arm arm) {
+    SCOPED_TRACE(std::string(GetParam().name) + " with " + label);
+    Game game;
+    GamePatcher patcher(game.directory());
+    GetParam().prepare(game, patcher);
+    fault::Reset();
+    arm();
+    const bool succeeded = (patcher.*GetParam().run)();
+    fault::Reset();
+    ++points_;
+    const Tree faulted = Snapshot(game.root());
+    if (outcome == Outcome::kFails) {
+      EXPECT_FALSE(succeeded) << "a failed disk operation was reported as success";
+    } else if (outcome == Outcome::kSucceeds) {
+      EXPECT_TRUE(succeeded);
+    }
+    if (succeeded) ExpectSameFiles(faulted, after_);
+
+    ExpectEveryPathOldOrNew(faulted);
+    if (GetParam().guardsOfficialPackages) ExpectOfficialPackagesKept(faulted);
+
+    EXPECT_TRUE((patcher.*GetParam().run)()) << "the clean run after the fault failed";
+    ExpectConverged(Snapshot(game.root()));
+  }
+
+  // A package file the game lacked gets no backup; when the failed run had already written it,
+  // the clean run backs that file up as it would after any earlier install. Either is right.
+  void ExpectConverged(const Tree& final) {
+    std::set<std::string> paths;
+    for (const Tree* tree : {&final, static_cast<const Tree*>(&after_), static_cast<const Tree*>(&afterTwice_)}) {
+      for (const auto& [key, value] : *tree) paths.insert(key);
+    }
+    for (const std::string& path : paths) {
+      const auto now = Lookup(final, path);
+      EXPECT_TRUE(now == Lookup(after_, path) || now == Lookup(afterTwice_, path))
+          << "after the clean run " << path << " is " << Describe(now) << ", not " << Describe(Lookup(after_, path))
+          << " as after a run that never failed";
+    }
+  }
+
+  void ExpectSameFiles(const Tree& actual, const Tree& expected) {
+    std::set<std::string> paths;
+    for (const Tree* tree : {&actual, &expected}) {
+      for (const auto& [key, value] : *tree) paths.insert(key);
+    }
+    for (const std::string& path : paths) {
+      EXPECT_EQ(Lookup(actual, path), Lookup(expected, path))
+          << "after a run reported as successful " << path << " is " << Describe(Lookup(actual, path))
+          << ", not " << Describe(Lookup(expected, path));
+    }
+  }
+
+  // Never a mix, never truncated, nothing left over (a temporary file included).
+  void ExpectEveryPathOldOrNew(const Tree& faulted) {
+    std::set<std::string> paths;
+    for (const Tree* tree : {static_cast<const Tree*>(&before_), static_cast<const Tree*>(&after_), &faulted}) {
+      for (const auto& [key, value] : *tree) paths.insert(key);
+    }
+    for (const std::string& path : paths) {
+      const auto now = Lookup(faulted, path);
+      const auto old = Lookup(before_, path);
+      const auto fresh = Lookup(after_, path);
+      EXPECT_TRUE(now == old || now == fresh)
+          << path << " is " << Describe(now) << ", neither its old state (" << Describe(old)
+          << ") nor its new one (" << Describe(fresh) << ")";
+    }
+  }
+
+  // The official version of each package (its backup when one exists, else the game file) must
+  // still be somewhere: in the game file or in the backup.
+  void ExpectOfficialPackagesKept(const Tree& faulted) {
+    for (const char* file : faults::kPackageFiles) {
+      const std::string name = file;
+      const auto official = Lookup(before_, name + kBackup) ? Lookup(before_, name + kBackup) : Lookup(before_, name);
+      if (!official) continue;
+      EXPECT_TRUE(Lookup(faulted, name) == official || Lookup(faulted, name + kBackup) == official)
+          << "the official version of " << name << " is gone";
+    }
+  }
+
+  Tree before_;
+  Tree after_;
+  Tree afterTwice_;
+  uint32_t calls_[fault::kOpCount] = {};
+  int points_ = 0;
+};
+
+TEST_P(FaultSweep, EveryFailingCallLeavesOldOrNewFilesAndConverges) {
+  ASSERT_NO_FATAL_FAILURE(Reference());
+  for (int op = 0; op < fault::kOpCount; ++op) {
+    const auto kind = static_cast<fault::Op>(op);
+    for (uint32_t n = 1; n <= calls_[op]; ++n) {
+      RunWithFault(std::string("call ") + std::to_string(n) + " of " + fault::OpName(kind) + " failing",
+                   kind == fault::kSetTimes ? Outcome::kMaySucceedComplete : Outcome::kFails,
+                   [&] { fault::FailNth(kind, n, ErrorFor(kind)); });
+    }
+  }
+  std::cout << "[ faults   ] " << GetParam().name << ": " << points_ << " failing calls injected\n";
+  RecordProperty("fault_points", points_);
+}
+
+TEST_P(FaultSweep, FullDiskAtAnyByteLeavesOldOrNewFilesAndConverges) {
+  ASSERT_NO_FATAL_FAILURE(Reference());
+  if (calls_[fault::kWrite] + calls_[fault::kCopy] == 0) {
+    // Moving backups back needs no room: a full disk must not stop a restore.
+    RunWithFault("a full disk", Outcome::kSucceeds, [] { fault::SetWriteBudget(0); });
+    std::cout << "[ faults   ] " << GetParam().name << ": " << points_ << " disk-full point injected\n";
+    return;
+  }
+  // Every byte the run writes ends up in a file that differs from before (data, or a backup).
+  uint64_t total = 0;
+  for (const auto& [path, value] : after_) {
+    if (value != kDirectory && Lookup(before_, path) != value) total += value.size();
+  }
+
+  const std::set<uint64_t> budgets = {0, 1, 700, 16383, 16384, 16385, total / 3, total / 2, total - 1};
+  for (uint64_t budget : budgets) {
+    RunWithFault("a disk that is full after " + std::to_string(budget) + " of " + std::to_string(total) + " bytes",
+                 Outcome::kFails, [&] { fault::SetWriteBudget(budget); });
+  }
+  // The accounting above is exact: with room for every byte the run succeeds.
+  RunWithFault("a disk with exactly enough room", Outcome::kSucceeds, [&] { fault::SetWriteBudget(total); });
+  std::cout << "[ faults   ] " << GetParam().name << ": " << points_ << " disk-full points injected\n";
+  RecordProperty("fault_points", points_);
+}
+
+void PrintTo(const Operation& operation, std::ostream* out) { *out << operation.name; }
+
+INSTANTIATE_TEST_SUITE_P(Patcher, FaultSweep, ::testing::ValuesIn(kOperations),
+                         [](const ::testing::TestParamInfo<Operation>& row) { return std::string(row.param.name); });
+
+}  // namespace
