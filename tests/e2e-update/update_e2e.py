@@ -1,0 +1,221 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the update offer: Morvelt.exe built to ask a loopback address for its notice,
+run under Wine on a private Xvfb display, with the notice served by this script.
+
+Usage: update_e2e.py --case NAME --port PORT --morvelt EXE --launcher EXE --probe EXE
+                     --package ZIP --patched ZIP --stock ZIP --out DIR [--wine-run SCRIPT]
+The executable must have been built with the notice address http://127.0.0.1:PORT/s/tool/fhx.txt.
+Exit code 0 passed, 1 failed, 77 skipped (the reason is printed).
+"""
+import argparse
+import http.server
+import os
+import shutil
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import morvelt_e2e as e2e  # noqa: E402  (the dialog suite's display, Wine and probe helpers)
+
+NOTICE_PATH = "/s/tool/fhx.txt"
+OFFER_CAPTION = "更新提示"
+OFFER_TEXT = "发现本程序有新版本，是否立即去下载？"
+# What the stand-in browser writes beside itself: the address it was asked to open.
+OPENED_LOG = "opened.log"
+
+
+class NoticeServer:
+    """Serves one notice at NOTICE_PATH on 127.0.0.1:port and remembers the requests."""
+
+    def __init__(self, port, notice, delay=2.0):
+        self.requests = []
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):  # noqa: N802 (the library's name)
+                server.requests.append((self.path, dict(self.headers)))
+                if self.path != NOTICE_PATH:
+                    self.send_error(404)
+                    return
+                # A real server is not instant. The dialog is first shown once its message queue
+                # runs empty, so a notice answered at once would be offered over a still hidden dialog.
+                time.sleep(delay)
+                body = notice.encode("utf-8")
+                self.send_response(200)
+                self.send_header("Content-Type", "text/plain; charset=utf-8")
+                self.send_header("Content-Length", str(len(body)))
+                self.end_headers()
+                self.wfile.write(body)
+
+            def log_message(self, *args):
+                pass
+
+        try:
+            self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+        except OSError as error:
+            raise e2e.Failure(f"cannot serve the notice on 127.0.0.1:{port}: {error}")
+        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
+        self.thread.start()
+
+    def close(self):
+        self.httpd.shutdown()
+        self.httpd.server_close()
+
+    def wait_for_request(self):
+        e2e.wait_until(lambda: any(path == NOTICE_PATH for path, _ in self.requests), 60,
+                       "the tool to ask for its update notice")
+
+
+class Browser:
+    """Points Wine's browser launcher at a stand-in that writes down the addresses it is given, so
+    that the shell's "open" of the download address can be seen; undone on close."""
+
+    KEY = r"HKCU\Software\Wine\WineBrowser"
+
+    def __init__(self, env):
+        self.env = env
+        folder = os.path.join(env.scratch, "browser")
+        os.makedirs(folder)
+        self.log = os.path.join(folder, OPENED_LOG)
+        program = os.path.join(folder, "browser.sh")
+        with open(program, "w") as f:
+            f.write(f'#!/bin/sh\nprintf "%s\\n" "$@" >>"{self.log}"\n')
+        os.chmod(program, 0o755)
+        env.wine.run("reg", "add", self.KEY, "/v", "Browsers", "/d", program, "/f")
+
+    def opened(self):
+        if not os.path.exists(self.log):
+            return []
+        return [line for line in e2e.read(self.log).decode("utf-8").splitlines() if line]
+
+    def close(self):
+        self.env.wine.run("reg", "delete", self.KEY, "/v", "Browsers", "/f")
+
+
+def start_tool(env):
+    folder = env.make_tool()  # no game directory: the offer is all there is to see
+    return env.start(folder)
+
+
+def offer_box(tool, timeout_ms=20000):
+    box = tool.message_box(timeout_ms)
+    e2e.check(box is not None, "no update offer was shown")
+    e2e.check(box["caption"] == OFFER_CAPTION, f"offer caption {box['caption']!r}")
+    e2e.check(box["text"] == OFFER_TEXT, f"offer text {box['text']!r}")
+    if "topmost" in box:  # reported by probes that read the extended style
+        e2e.check(box["topmost"] == "1", "the offer must stay on top")
+    return box
+
+
+def answer_offer(env, tool, key):
+    """Presses key in the offer box, found on the display by its caption as a user would see it."""
+    box = e2e.wait_until(lambda: env.display.xdotool("search", "--name", f"^{OFFER_CAPTION}$").stdout.split(), 20,
+                         f"the window '{OFFER_CAPTION}'")
+    tool.key_to(box[0], key)
+
+
+def case_offer_declined(env, port):
+    """A newer version is offered; No leaves the dialog open and nothing is opened."""
+    server = NoticeServer(port, f"1.0.4|http://127.0.0.1:{port}/download/Morvelt.zip")
+    browser = Browser(env)
+    try:
+        tool = start_tool(env)
+        server.wait_for_request()
+        request = next(headers for path, headers in server.requests if path == NOTICE_PATH)
+        e2e.check("User-Agent" not in request, f"the notice request sent a user agent: {request}")
+        offer_box(tool)
+        print("screenshot:", env.display.screenshot(env.artefact("update-offer.png")))
+        answer_offer(env, tool, "n")
+        e2e.wait_until(lambda: tool.probe("msgbox", "0")[0] != 0, 20, "the offer to close")
+        time.sleep(2)
+        e2e.check(tool.process.poll() is None, f"No ended the tool (exit code {tool.process.poll()})")
+        e2e.check(tool.state()["title"] == e2e.TITLE, "the dialog is not there after No")
+        e2e.check(browser.opened() == [], f"No opened {browser.opened()}")
+        e2e.check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    finally:
+        browser.close()
+        server.close()
+
+
+def case_offer_accepted(env, port):
+    """Yes opens the download address exactly as written and ends the tool with exit code 0."""
+    address = f"HTTP://127.0.0.1:{port}/Download/Morvelt-1.0.4.zip"
+    server = NoticeServer(port, f"1.0.4|{address}")
+    browser = Browser(env)
+    try:
+        tool = start_tool(env)
+        offer_box(tool, 60000)
+        answer_offer(env, tool, "Return")  # Yes is the default button
+        try:
+            code = tool.process.wait(timeout=60)
+        except Exception:
+            raise e2e.Failure("Yes did not end the tool")
+        e2e.check(code == 0, f"Yes must end the tool with exit code 0, got {code}")
+        opened = e2e.wait_until(browser.opened, 30, "the stand-in browser to be started")
+        # Wine's launcher writes the scheme in lower case; the rest must be exactly as in the notice.
+        expected = "http" + address[len("HTTP"):]
+        e2e.check(opened == [expected], f"the browser was asked for {opened}, expected [{expected!r}]")
+    finally:
+        browser.close()
+        server.close()
+
+
+def case_current_version(env, port):
+    """A notice naming the tool's own version offers nothing."""
+    server = NoticeServer(port, f"1.0.3|http://127.0.0.1:{port}/download/Morvelt.zip")
+    try:
+        tool = start_tool(env)
+        server.wait_for_request()
+        e2e.check(tool.message_box(5000) is None, "the current version was offered as an update")
+        e2e.check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    finally:
+        server.close()
+
+
+CASES = {
+    "OfferDeclined": case_offer_declined,
+    "OfferAccepted": case_offer_accepted,
+    "CurrentVersion": case_current_version,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--case", required=True, choices=sorted(CASES))
+    parser.add_argument("--port", required=True, type=int)
+    for name in ("morvelt", "launcher", "probe", "package", "patched", "stock", "out"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--wine-run", default=os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
+                                                           "wine-run.sh"))
+    args = parser.parse_args()
+    args.wine_run = os.path.abspath(args.wine_run)
+    for tool in ("Xvfb", "xdotool", "import"):
+        if shutil.which(tool) is None:
+            print(f"SKIP: {tool} is not installed (scripts/setup.sh installs it)")
+            return e2e.SKIP
+    # The notice lives on loopback: no proxy from the caller's environment may stand between.
+    for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
+        os.environ.pop(name, None)
+    os.environ["no_proxy"] = os.environ["NO_PROXY"] = "127.0.0.1"
+    env = None
+    try:
+        env = e2e.Env(args)
+        CASES[args.case](env, args.port)
+    except e2e.Skip as skip:
+        print("SKIP:", skip)
+        return e2e.SKIP
+    except e2e.Failure as failure:
+        print("FAIL:", failure)
+        if env is not None:
+            print("screenshot at failure:", env.display.screenshot(env.artefact(f"failed-update-{args.case}.png")))
+        return 1
+    finally:
+        if env is not None:
+            env.close()
+    print("PASS:", args.case)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
