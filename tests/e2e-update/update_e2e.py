@@ -194,13 +194,14 @@ def main():
         if shutil.which(tool) is None:
             print(f"SKIP: {tool} is not installed (scripts/setup.sh installs it)")
             return e2e.SKIP
-    # The notice lives on loopback: no proxy from the caller's environment may stand between.
-    for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
-        os.environ.pop(name, None)
-    os.environ["no_proxy"] = os.environ["NO_PROXY"] = "127.0.0.1"
     env = None
     try:
         env = e2e.Env(args)
+        # The notice lives on loopback: no proxy, from the caller or the dialog suite's defaults,
+        # may stand between the tool and this script's server.
+        for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"):
+            env.wine.env.pop(name, None)
+        env.wine.env["no_proxy"] = "127.0.0.1"
         CASES[args.case](env, args.port)
     except e2e.Skip as skip:
         print("SKIP:", skip)
