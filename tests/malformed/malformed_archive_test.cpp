@@ -158,16 +158,7 @@ std::u16string FallbackName(int32_t index) {
 
 enum class TargetStyle { kAbsolute, kRelativeToBase };
 
-void PrintTo(const MalformedCase& row, std::ostream* out) { *out << row.name; }
-
-class MalformedArchive : public ::testing::TestWithParam<MalformedCase> {
- protected:
-  void Walk(TargetStyle style);
-};
-
-void MalformedArchive::Walk(TargetStyle style) {
-  const MalformedCase& c = GetParam();
-  const Row row = ParseRow(c.expect);
+void Walk(const MalformedCase& c, const Row& row, TargetStyle style) {
 
   TempDir scratch;
   const fs::path target = scratch.path() / "a" / "b" / "c" / "target";
@@ -237,11 +228,30 @@ void MalformedArchive::Walk(TargetStyle style) {
   EXPECT_EQ(CloseArchive(handle), kOk);
 }
 
-TEST_P(MalformedArchive, GivesItsCodesAndWritesOnlyInsideTheTarget) { Walk(TargetStyle::kAbsolute); }
+// One row at a time; a failure names the row.
+template <typename Body>
+void ForEachRow(bool opens, Body body) {
+  int rows = 0;
+  for (const MalformedCase& c : kMalformedCases) {
+    const Row row = ParseRow(c.expect);
+    if (row.opens != opens) continue;
+    SCOPED_TRACE(c.name);
+    body(c, row);
+    ++rows;
+  }
+  EXPECT_GT(rows, 0);
+}
 
-TEST_P(MalformedArchive, RelativeTargetsStayInsideTheBaseDirectory) { Walk(TargetStyle::kRelativeToBase); }
+TEST(MalformedArchive, RefusesEveryArchiveWithoutAUsableEndRecord) {
+  ForEachRow(false, [](const MalformedCase& c, const Row& row) { Walk(c, row, TargetStyle::kAbsolute); });
+}
 
-INSTANTIATE_TEST_SUITE_P(Crafted, MalformedArchive, ::testing::ValuesIn(kMalformedCases),
-                         [](const ::testing::TestParamInfo<MalformedCase>& row) { return std::string(row.param.name); });
+TEST(MalformedArchive, GivesEachEntryItsCodeAndWritesOnlyInsideTheTarget) {
+  ForEachRow(true, [](const MalformedCase& c, const Row& row) { Walk(c, row, TargetStyle::kAbsolute); });
+}
+
+TEST(MalformedArchive, RelativeTargetsStayInsideTheBaseDirectory) {
+  ForEachRow(true, [](const MalformedCase& c, const Row& row) { Walk(c, row, TargetStyle::kRelativeToBase); });
+}
 
 }  // namespace
