@@ -39,11 +39,11 @@ TEST_F(DataInstall, WritesOnlyTheDataFiles) {
   ASSERT_TRUE(patcher_.InstallStockData());
 
   TreeSnapshot expected = {{"TCLS", {}},
-                           {"TCLS/Launcher.exe", testsupport::ReadFileBytes(tree_.Launcher())},
+                           {"TCLS/Launcher.exe", ReadBytes(tree_.Launcher())},
                            {"contents", {}},
                            {"contents/data", {}}};
   for (const ManifestEntry& entry : FileEntries(kStockDataArchive)) {
-    expected[entry.name] = testsupport::ReadFileBytes(tree_.PathOf(entry.name));
+    expected[entry.name] = ReadBytes(tree_.PathOf(entry.name));
   }
   EXPECT_EQ(Snapshot(tree_.root()), expected);
 }

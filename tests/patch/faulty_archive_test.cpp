@@ -34,7 +34,7 @@ TEST_F(FaultyArchive, UnreadableEntryNeitherBacksUpNorOverwrites) {
   testsupport::WriteFileBytes(tree_.PathOf(kUnreadable), OfficialBytes(kUnreadable));
 
   EXPECT_FALSE(patcher_.InstallPackages());
-  EXPECT_EQ(testsupport::ReadFileBytes(tree_.PathOf(kUnreadable)), OfficialBytes(kUnreadable));
+  EXPECT_EQ(ReadBytes(tree_.PathOf(kUnreadable)), OfficialBytes(kUnreadable));
   EXPECT_FALSE(fs::exists(tree_.BackupOf(kUnreadable)));
 }
 
@@ -44,11 +44,11 @@ TEST_F(FaultyArchive, RefusesNamesThatLeaveTheGameDirectory) {
   // Only the good entries and the launcher exist anywhere in the scratch directory.
   TreeSnapshot expected = {{"game", {}},
                            {"game/TCLS", {}},
-                           {"game/TCLS/Launcher.exe", testsupport::ReadFileBytes(tree_.Launcher())},
+                           {"game/TCLS/Launcher.exe", ReadBytes(tree_.Launcher())},
                            {"game/contents", {}},
                            {"game/contents/bns", {}},
                            {"game/contents/bns/CookedPC", {}}};
-  for (const char* name : kGood) expected[std::string("game/") + name] = testsupport::ReadFileBytes(tree_.PathOf(name));
+  for (const char* name : kGood) expected[std::string("game/") + name] = ReadBytes(tree_.PathOf(name));
   EXPECT_EQ(Snapshot(tree_.scratch()), expected);
 }
 
@@ -58,7 +58,7 @@ TEST_F(FaultyArchive, RestoreSkipsBadEntriesAndRestoresGoodOnes) {
 
   EXPECT_FALSE(patcher_.RestorePackages());
   for (const char* name : kGood) {
-    EXPECT_EQ(testsupport::ReadFileBytes(tree_.PathOf(name)), OfficialBytes(name));
+    EXPECT_EQ(ReadBytes(tree_.PathOf(name)), OfficialBytes(name));
     EXPECT_FALSE(fs::exists(tree_.BackupOf(name)));
   }
 }

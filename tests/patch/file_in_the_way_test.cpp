@@ -29,7 +29,7 @@ class FileInTheWay : public testing::Test {
       if (std::string_view(entry.name) == stuck_.name) continue;
       EXPECT_TRUE(HoldsEntry(tree_.PathOf(entry.name), entry));
     }
-    EXPECT_EQ(testsupport::ReadFileBytes(tree_.PathOf(stuck_.name)), OfficialBytes(stuck_.name));
+    EXPECT_EQ(ReadBytes(tree_.PathOf(stuck_.name)), OfficialBytes(stuck_.name));
   }
 
   std::u16string StuckPath() const { return testsupport::ToU16(tree_.PathOf(stuck_.name)); }
@@ -46,7 +46,7 @@ TEST_F(FileInTheWay, ReadOnlyGameFileIsBackedUpButNotOverwritten) {
 
   EXPECT_FALSE(patcher_.InstallPackages());
   ExpectOthersInstalledAndStuckUntouched();
-  EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
+  EXPECT_EQ(ReadBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
 }
 
 #ifdef _WIN32
@@ -65,7 +65,7 @@ TEST_F(FileInTheWay, GameFileHeldOpenWithoutSharingIsNeitherBackedUpNorOverwritt
   // Once the game lets go, the next install backs the file up and patches it.
   EXPECT_TRUE(patcher_.InstallPackages());
   EXPECT_TRUE(HoldsEntry(tree_.PathOf(stuck_.name), stuck_));
-  EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
+  EXPECT_EQ(ReadBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
 }
 
 #else
@@ -125,12 +125,12 @@ TEST_F(FileInTheWay, GameFileThatCannotBeBackedUpIsNotOverwrittenNorHalfBackedUp
     if (std::string_view(entry.name) == stuck_.name) continue;
     EXPECT_TRUE(HoldsEntry(tree_.PathOf(entry.name), entry));
   }
-  EXPECT_EQ(testsupport::ReadFileBytes(tree_.PathOf(stuck_.name)), official);
+  EXPECT_EQ(ReadBytes(tree_.PathOf(stuck_.name)), official);
   EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));  // a partial copy would pass for the backup later
 
   EXPECT_TRUE(patcher_.InstallPackages());
   EXPECT_TRUE(HoldsEntry(tree_.PathOf(stuck_.name), stuck_));
-  EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(stuck_.name)), official);
+  EXPECT_EQ(ReadBytes(tree_.BackupOf(stuck_.name)), official);
 }
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <fstream>
 #include <system_error>
 
 #include "platform/fs.h"
@@ -30,9 +31,18 @@ TreeSnapshot Snapshot(const fs::path& root) {
   for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
        it.increment(ec)) {
     const std::string relative = fs::relative(it->path(), root).generic_string();
-    snapshot[relative] = it->is_directory() ? std::vector<uint8_t>{} : testsupport::ReadFileBytes(it->path());
+    snapshot[relative] = it->is_directory() ? std::vector<uint8_t>{} : ReadBytes(it->path());
   }
   return snapshot;
+}
+
+std::vector<uint8_t> ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(in.tellg()));
+  in.seekg(0);
+  if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()))) return {};
+  return bytes;
 }
 
 uint32_t Crc32(const std::vector<uint8_t>& bytes) {
@@ -44,7 +54,7 @@ uint32_t Crc32(const std::vector<uint8_t>& bytes) {
 testing::AssertionResult HoldsEntry(const fs::path& file, const ManifestEntry& entry) {
   std::error_code ec;
   if (!fs::is_regular_file(file, ec)) return testing::AssertionFailure() << file << " is not a file";
-  const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(file);
+  const std::vector<uint8_t> bytes = ReadBytes(file);
   if (bytes.size() != entry.size || Crc32(bytes) != entry.crc32) {
     return testing::AssertionFailure() << file << " holds " << bytes.size() << " bytes, CRC " << std::hex
                                        << Crc32(bytes) << "; entry " << entry.name << " has " << std::dec

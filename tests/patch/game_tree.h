@@ -40,6 +40,8 @@ class GameTree {
 using TreeSnapshot = std::map<std::string, std::vector<uint8_t>>;
 TreeSnapshot Snapshot(const fs::path& root);
 
+// The whole file in one read (empty when it cannot be read): the suites read many megabytes.
+std::vector<uint8_t> ReadBytes(const fs::path& file);
 uint32_t Crc32(const std::vector<uint8_t>& bytes);
 // The file exists and holds exactly the bytes the entry unpacks to.
 testing::AssertionResult HoldsEntry(const fs::path& file, const ManifestEntry& entry);

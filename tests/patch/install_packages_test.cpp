@@ -19,13 +19,13 @@ class PackageInstall : public testing::Test {
   void ExpectPatchedWithBackups() {
     for (const ManifestEntry& entry : files_) {
       EXPECT_TRUE(HoldsEntry(tree_.PathOf(entry.name), entry));
-      EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(entry.name)), OfficialBytes(entry.name)) << entry.name;
+      EXPECT_EQ(ReadBytes(tree_.BackupOf(entry.name)), OfficialBytes(entry.name)) << entry.name;
     }
   }
 
   void ExpectOfficialWithoutBackups() {
     for (const ManifestEntry& entry : files_) {
-      EXPECT_EQ(testsupport::ReadFileBytes(tree_.PathOf(entry.name)), OfficialBytes(entry.name)) << entry.name;
+      EXPECT_EQ(ReadBytes(tree_.PathOf(entry.name)), OfficialBytes(entry.name)) << entry.name;
       EXPECT_FALSE(fs::exists(tree_.BackupOf(entry.name))) << entry.name;
     }
   }
@@ -38,10 +38,10 @@ class PackageInstall : public testing::Test {
 TEST_F(PackageInstall, FreshInstallWritesEveryFileAndNothingElse) {
   ASSERT_TRUE(patcher_.InstallPackages());
 
-  TreeSnapshot expected = {{"TCLS", {}}, {"TCLS/Launcher.exe", testsupport::ReadFileBytes(tree_.Launcher())}};
+  TreeSnapshot expected = {{"TCLS", {}}, {"TCLS/Launcher.exe", ReadBytes(tree_.Launcher())}};
   for (const ManifestEntry& entry : files_) {
     EXPECT_TRUE(HoldsEntry(tree_.PathOf(entry.name), entry));
-    expected[entry.name] = testsupport::ReadFileBytes(tree_.PathOf(entry.name));
+    expected[entry.name] = ReadBytes(tree_.PathOf(entry.name));
     // Only directories that hold a file come into being ("contents/data/" holds none here).
     for (fs::path dir = fs::path(entry.name).parent_path(); !dir.empty(); dir = dir.parent_path()) {
       expected[dir.generic_string()] = {};
@@ -95,7 +95,7 @@ TEST_F(PackageInstall, BackupFromEarlierRunIsNeverReplaced) {
 
   ASSERT_TRUE(patcher_.InstallPackages());
   EXPECT_TRUE(HoldsEntry(tree_.PathOf(entry.name), entry));
-  EXPECT_EQ(testsupport::ReadFileBytes(tree_.BackupOf(entry.name)), OfficialBytes(entry.name, 2));
+  EXPECT_EQ(ReadBytes(tree_.BackupOf(entry.name)), OfficialBytes(entry.name, 2));
 }
 
 TEST_F(PackageInstall, RestoreWithoutBackupsChangesNothing) {
