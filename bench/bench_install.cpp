@@ -1,0 +1,198 @@
+// Times InstallPackages on the full-size package archive against a minimal zlib loop, unzip and
+// bsdtar, and times a second install and a restore. Not a test: it prints numbers.
+//
+//   cmake --build build/native --target bench_install && build/native/bench/bench_install [--runs N] [--work-dir DIR]
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/child_run.h"
+#include "bench/mapped_file.h"
+#include "bench/zip_listing.h"
+#include "bench/zlib_loop.h"
+#include "patch/game_patcher.h"
+#include "platform/resource.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Phase {
+  const char* name;
+  std::vector<bench::Measurement> runs;
+};
+
+struct Options {
+  int runs = 5;
+  fs::path workDir = fs::temp_directory_path();
+};
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--runs" && i + 1 < argc) {
+      options.runs = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--work-dir" && i + 1 < argc) {
+      options.workDir = argv[++i];
+    } else {
+      std::fprintf(stderr, "usage: %s [--runs N] [--work-dir DIR]\n", argv[0]);
+      return false;
+    }
+  }
+  return true;
+}
+
+// A game directory as the tool finds it: the launcher, and optionally the official package files
+// (same sizes as the archive's, other bytes), which the first install then backs up.
+void MakeGameTree(const fs::path& root, const std::vector<bench::ZipItem>& items, bool withOfficialFiles) {
+  fs::remove_all(root);
+  fs::create_directories(root / "TCLS");
+  std::ofstream(root / "TCLS" / "Launcher.exe") << "launcher";
+  if (!withOfficialFiles) return;
+  std::vector<char> filler(1 << 20);
+  for (size_t i = 0; i < filler.size(); ++i) filler[i] = static_cast<char>((i * 131) ^ (i >> 9));
+  for (const bench::ZipItem& item : items) {
+    if (item.directory) continue;
+    const fs::path file = root / item.name;
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    for (uint32_t left = item.uncompressedSize; left > 0;) {
+      const uint32_t piece = std::min<uint32_t>(left, static_cast<uint32_t>(filler.size()));
+      out.write(filler.data(), piece);
+      left -= piece;
+    }
+  }
+}
+
+std::u16string GameDirectory(const fs::path& root) { return root.u16string(); }
+
+bool Install(const fs::path& root) {
+  GamePatcher patcher(GameDirectory(root));
+  return patcher.InstallPackages();
+}
+
+bool Restore(const fs::path& root) {
+  GamePatcher patcher(GameDirectory(root));
+  return patcher.RestorePackages();
+}
+
+// Dirty pages of one phase must not be written back on the next phase's clock.
+bench::Measurement Settled(bench::Measurement m) {
+  ::sync();
+  return m;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) return 2;
+
+  const std::string archivePath = MORVELT_BENCH_ARCHIVE;
+  const bench::MappedFile archive(archivePath);
+  const auto items = archive.valid() ? bench::ListZip(archive.bytes()) : std::nullopt;
+  if (!items) {
+    std::fprintf(stderr, "cannot read %s\n", archivePath.c_str());
+    return 1;
+  }
+  const auto embedded = platform::FindResourceBytes(u"ZIP", kPackageArchiveId, platform::kLangChineseSimplified);
+  if (embedded.size() != archive.bytes().size()) {
+    std::fprintf(stderr, "the embedded package archive is not %s\n", archivePath.c_str());
+    return 1;
+  }
+  uint64_t unpacked = 0;
+  for (const auto& item : *items) unpacked += item.uncompressedSize;
+
+  std::string work = (options.workDir / "morvelt-bench-XXXXXX").string();
+  if (::mkdtemp(work.data()) == nullptr) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const fs::path dir = fs::path(work) / "tree";
+
+  Phase loop{"zlib loop, 16 KiB inflate (baseline)", {}};
+  Phase loopWide{"zlib loop, 256 KiB inflate, 16 KiB writes", {}};
+  Phase unzip{"unzip -o -q", {}};
+  Phase bsdtar{"bsdtar -xf", {}};
+  Phase installEmpty{"InstallPackages, no game files yet", {}};
+  Phase installFirst{"InstallPackages, first (backs up every file)", {}};
+  Phase installSecond{"InstallPackages, second (backups exist)", {}};
+  Phase restore{"RestorePackages", {}};
+
+  std::printf("Package archive: %s\n", archivePath.c_str());
+  std::printf("  %.1f MB, %zu entries, %.1f MB unpacked; %d runs in %s\n", static_cast<double>(archive.bytes().size()) / 1e6,
+              items->size(), static_cast<double>(unpacked) / 1e6, options.runs, work.c_str());
+  bool allOk = true;
+  for (int run = 0; run < options.runs; ++run) {
+    std::printf("  run %d/%d...\n", run + 1, options.runs);
+    std::fflush(stdout);
+    auto fresh = [&] {
+      fs::remove_all(dir);
+      fs::create_directories(dir);
+      ::sync();
+    };
+    fresh();
+    loop.runs.push_back(Settled(bench::RunInChild(
+        [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), bench::kPieceBytes); })));
+    fresh();
+    loopWide.runs.push_back(Settled(bench::RunInChild(
+        [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), 16 * bench::kPieceBytes); })));
+    fresh();
+    unzip.runs.push_back(Settled(bench::RunProgram({"unzip", "-o", "-q", archivePath, "-d", dir.string()})));
+    fresh();
+    bsdtar.runs.push_back(Settled(bench::RunProgram({"bsdtar", "-xf", archivePath, "-C", dir.string()})));
+
+    MakeGameTree(dir, *items, false);
+    ::sync();
+    installEmpty.runs.push_back(Settled(bench::RunInChild([&] { return Install(dir); })));
+
+    MakeGameTree(dir, *items, true);
+    ::sync();
+    installFirst.runs.push_back(Settled(bench::RunInChild([&] { return Install(dir); })));
+    installSecond.runs.push_back(Settled(bench::RunInChild([&] { return Install(dir); })));
+    restore.runs.push_back(Settled(bench::RunInChild([&] { return Restore(dir); })));
+  }
+  fs::remove_all(work);
+
+  std::vector<double> loopTimes;
+  for (const auto& m : loop.runs) loopTimes.push_back(m.seconds);
+  const double baseline = Median(loopTimes);
+
+  std::printf("\n%-50s %8s %7s %6s %7s %8s %9s\n", "phase", "median s", "min s", "ratio", "MB/s", "cpu s", "peak RSS");
+  for (const Phase* phase : {&loop, &loopWide, &unzip, &bsdtar, &installEmpty, &installFirst, &installSecond, &restore}) {
+    std::vector<double> times;
+    std::vector<double> cpu;
+    long peak = 0;
+    bool ok = true;
+    for (const auto& m : phase->runs) {
+      times.push_back(m.seconds);
+      cpu.push_back(m.cpuSeconds);
+      peak = std::max(peak, m.peakRssKiB);
+      ok = ok && m.ok;
+    }
+    const double median = Median(times);
+    std::printf("%-50s %8.3f %7.3f %6.2f %7.1f %8.3f %5.1f MiB%s\n", phase->name, median,
+                *std::min_element(times.begin(), times.end()), median / baseline,
+                static_cast<double>(unpacked) / 1e6 / median, Median(cpu), static_cast<double>(peak) / 1024.0,
+                ok ? "" : "  FAILED");
+    allOk = allOk && ok;
+  }
+  std::printf("ratio: median wall time / that of the baseline loop (lower is faster). MB/s: unpacked bytes\n"
+              "per wall second. cpu s: median user + system time of the child.\n"
+              "peak RSS (largest ru_maxrss of the runs) includes the archive pages touched: mapped for the loops and the patcher (read from\n"
+              "the executable), read through buffers by unzip and bsdtar.\n");
+  return allOk ? 0 : 1;
+}
