@@ -51,10 +51,16 @@ class NoticeServer:
             def log_message(self, *args):
                 pass
 
-        try:
-            self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
-        except OSError as error:
-            raise e2e.Failure(f"cannot serve the notice on 127.0.0.1:{port}: {error}")
+        # The port is fixed in the tool; another run of these tests may hold it for a little while.
+        deadline = time.monotonic() + 180
+        while True:
+            try:
+                self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+                break
+            except OSError as error:
+                if time.monotonic() >= deadline:
+                    raise e2e.Failure(f"cannot serve the notice on 127.0.0.1:{port}: {error}")
+                time.sleep(1)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
 
