@@ -132,6 +132,7 @@ int main(int argc, char** argv) {
   const fs::path dir = fs::path(work) / "tree";
 
   Phase loop{"zlib loop, 16 KiB inflate (baseline)", {}};
+  Phase loop64{"zlib loop, 64 KiB inflate, 16 KiB writes", {}};
   Phase loopWide{"zlib loop, 256 KiB inflate, 16 KiB writes", {}};
   Phase unzip{"unzip -o -q", {}};
   Phase bsdtar{"bsdtar -xf", {}};
@@ -156,6 +157,9 @@ int main(int argc, char** argv) {
     fresh();
     loop.runs.push_back(Settled(bench::RunInChild(
         [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), bench::kPieceBytes); })));
+    fresh();
+    loop64.runs.push_back(Settled(bench::RunInChild(
+        [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), 4 * bench::kPieceBytes); })));
     fresh();
     loopWide.runs.push_back(Settled(bench::RunInChild(
         [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), 16 * bench::kPieceBytes); })));
@@ -187,7 +191,7 @@ int main(int argc, char** argv) {
 
   std::printf("\n%-46s %8s %7s %6s %7s %7s %6s %9s\n", "phase", "median s", "min s", "ratio", "MB/s", "cpu s",
               "ratio", "peak RSS");
-  for (const Phase* phase : {&loop, &loopWide, &unzip, &bsdtar, &installEmpty, &installFirst, &installSecond, &restore}) {
+  for (const Phase* phase : {&loop, &loop64, &loopWide, &unzip, &bsdtar, &installEmpty, &installFirst, &installSecond, &restore}) {
     std::vector<double> times;
     std::vector<double> cpu;
     long peak = 0;
