@@ -16,6 +16,7 @@ Manifest grammar (whitespace-separated tokens after the case name):
   entry=I,GET,EXTRACT[,SIZE,CRC]
                               GetEntry(I) gives GET, then ExtractEntryToFile(I) gives EXTRACT;
                               on success the file holds SIZE bytes with that CRC-32 (hex).
+  modified=I,SECONDS          GetEntry(I) reports that Unix time as the modification time.
 Codes are the names ArchiveResultName gives.
 """
 
@@ -366,6 +367,14 @@ def cases():
         opened(2, ok_row(0, A_DATA), "entry=1,kReadFailed,kReadFailed"))
     add("ut_block_shorter_than_flags",
         build(two_entries(local_extra=b"UT\x01\x00\x07")), opened(2, *base_rows))
+    # A block of size zero must still move the walk on by its four header bytes.
+    ut = b"UT\x05\x00\x01" + struct.pack("<I", 1600000000)
+    add("local_extra_empty_block_before_ut",
+        build(two_entries(local_extra=b"\x0a\x00\x00\x00" + ut)),
+        opened(2, *base_rows, "modified=1,1600000000"))
+    add("local_extra_block_skipped_by_size_plus_header",
+        build(two_entries(local_extra=b"\x75\x78\x0b\x00" + bytes([1, 4, 0, 0, 0, 0, 4, 0, 0, 0, 0]) + ut)),
+        opened(2, *base_rows, "modified=1,1600000000"))
     add("local_extra_ends_inside_block",
         build(two_entries(local_extra=b"UT\x0d\x00\x01\x00\x00")), opened(2, *base_rows))
 
@@ -469,7 +478,7 @@ def overlap(entries):
     return body + cd + struct.pack("<IHHHHIIH", SIG_END, 0, 0, 2, 2, len(cd), len(body), 0)
 
 
-SEEDS = ("well_formed", "prefixed_by_stub", "wrong_crc_stored", "local_sizes_deferred_by_flag_bit_3",
+SEEDS = ("well_formed", "local_extra_empty_block_before_ut", "prefixed_by_stub", "wrong_crc_stored", "local_sizes_deferred_by_flag_bit_3",
          "encrypted_without_password", "path_climbs_after_a_directory", "ut_block_shorter_than_flags",
          "count_above_records")
 

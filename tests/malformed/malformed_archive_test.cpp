@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/archive.h"
@@ -43,6 +49,7 @@ struct Row {
   bool opens = false;
   int32_t count = 0;
   std::vector<EntryRow> entries;
+  std::map<int32_t, int64_t> modifiedUnixTime;
 };
 
 Row ParseRow(const std::string& text) {
@@ -70,6 +77,9 @@ Row ParseRow(const std::string& text) {
         entry.crc = static_cast<uint32_t>(std::stoul(parts[4], nullptr, 16));
       }
       row.entries.push_back(entry);
+    } else if (token.rfind("modified=", 0) == 0) {
+      const size_t comma = token.find(',');
+      row.modifiedUnixTime[std::stoi(token.substr(9, comma - 9))] = std::stoll(token.substr(comma + 1));
     } else {
       ADD_FAILURE() << "unknown manifest token " << token;
     }
@@ -191,6 +201,10 @@ void Walk(const MalformedCase& c, const Row& row, TargetStyle style) {
     entry = ArchiveEntry{};
     const ArchiveResult got = GetEntry(handle, expected.index, &entry);
     EXPECT_TRUE(CodeIs(expected.get, got));
+    if (auto it = row.modifiedUnixTime.find(expected.index); it != row.modifiedUnixTime.end()) {
+      constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000;
+      EXPECT_EQ(entry.modificationTime, static_cast<uint64_t>(it->second) * 10000000 + kUnixEpochAsFileTime);
+    }
 
     // The patcher's target: the directory followed by the entry's name as reported.
     const std::u16string name = got == kOk && entry.name[0] != 0 ? std::u16string(entry.name) : FallbackName(expected.index);
@@ -228,6 +242,38 @@ void Walk(const MalformedCase& c, const Row& row, TargetStyle style) {
   EXPECT_EQ(CloseArchive(handle), kOk);
 }
 
+// A reader that loops on a crafted archive would hold the suite until ctest's timeout; this names
+// the row and ends the program instead.
+class Watchdog {
+ public:
+  explicit Watchdog(const char* row)
+      : thread_([this, row] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!wake_.wait_for(lock, kLimit, [this] { return done_; })) {
+            std::fprintf(stderr, "row %s is still running after %lld s: the reader hangs on it\n", row,
+                         static_cast<long long>(kLimit.count()));
+            std::abort();
+          }
+        }) {}
+  ~Watchdog() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+  }
+  Watchdog(const Watchdog&) = delete;
+  Watchdog& operator=(const Watchdog&) = delete;
+
+ private:
+  static constexpr std::chrono::seconds kLimit{60};
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::thread thread_;  // last: starts once the members it uses exist
+};
+
 // One row at a time; a failure names the row.
 template <typename Body>
 void ForEachRow(bool opens, Body body) {
@@ -236,6 +282,7 @@ void ForEachRow(bool opens, Body body) {
     const Row row = ParseRow(c.expect);
     if (row.opens != opens) continue;
     SCOPED_TRACE(c.name);
+    Watchdog watchdog(c.name);
     body(c, row);
     ++rows;
   }
