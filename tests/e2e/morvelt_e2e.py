@@ -361,7 +361,7 @@ def check_files(env, game, data, backups):
 def case_no_game_directory(env):
     """Nothing found at start: only settings and home page respond, the edit stays empty."""
     folder = env.make_tool()
-    tool = env.start(folder)
+    tool = env.start(folder, trace_calls=True)
     state = tool.state()
     check(state["title"] == TITLE, f"title {state['title']!r}")
     check(state["edit"] == "", f"edit shows {state['edit']!r}")
@@ -379,6 +379,15 @@ def case_no_game_directory(env):
     time.sleep(1)
     check(tool.message_box(0) is None, "a disabled launch button showed a message")
     check(settings_value(folder) is None, "a settings file was written though nothing was applied")
+    check(tool.shell_calls() == [], f"a disabled launch button reached the shell: {tool.shell_calls()}")
+
+    # The home-page button responds without a game directory: the community page, opened like the launcher.
+    tool.click(HOMEPAGE)
+    calls = wait_until(tool.shell_calls, 20, "the home page to be opened")
+    owner, verb, address, params, directory, show = calls[0]
+    check(len(calls) == 1 and (owner, verb, params, directory, show) == (0, "open", 0, 0, 5)
+          and address.startswith("http://"), f"home page opened as {calls}")
+    check(tool.process.poll() is None, "opening the home page ended the tool")
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
 
