@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iostream>
 
 #include "archive/archive.h"
 #include "platform/fs.h"
@@ -59,7 +60,7 @@ TEST(ExtractContent, WritesStoredAndDeflatedEntriesByteForByte) {
 TEST(ExtractContent, ExtractsEveryEntryOfOneArchiveInTurn) {
   ziptools::Archive a;
   for (int i = 0; i < 6; ++i) {
-    a.entries.push_back(FileEntry("f" + std::to_string(i), ziptools::NoiseBytes(3000 * i, i), i % 2 ? 8 : 0));
+    a.entries.push_back(FileEntry(std::string(1, 'f') + std::to_string(i), ziptools::NoiseBytes(3000 * i, i), i % 2 ? 8 : 0));
   }
   a.prefix = Bytes("MZ stub in front");
   const auto bytes = ziptools::Write(a);
@@ -70,7 +71,7 @@ TEST(ExtractContent, ExtractsEveryEntryOfOneArchiveInTurn) {
     ASSERT_EQ(GetEntry(handle.get(), i, &entry), kOk);
     const std::u16string target = dir.u16() + entry.name;
     ASSERT_EQ(ExtractEntryToFile(handle.get(), i, target.c_str()), kOk) << i;
-    EXPECT_EQ(ReadFileBytes(dir.path() / ("f" + std::to_string(i))), a.entries[i].content) << i;
+    EXPECT_EQ(ReadFileBytes(dir.path() / a.entries[i].name), a.entries[i].content) << i;
   }
 }
 
@@ -89,8 +90,10 @@ TEST(ExtractTimes, StampsAllThreeEntryTimesOnTheWrittenFile) {
     EXPECT_EQ(times->modification, UnixToFileTime(1600000000));
     EXPECT_EQ(times->access, UnixToFileTime(1500000000));
     // The replaced file's creation time must not be carried over to the new one.
-    if (times->creation) {
-      EXPECT_EQ(*times->creation, UnixToFileTime(1400000000));
+    if (CreationTimeSticks(dir.path())) {
+      EXPECT_EQ(times->creation, UnixToFileTime(1400000000));
+    } else {
+      std::cout << "creation time not checked: this file system keeps none that can be set\n";
     }
     EXPECT_EQ(ReadFileBytes(dir.path() / "t"), content);
   }

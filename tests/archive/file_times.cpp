@@ -1,5 +1,8 @@
 #include "tests/archive/file_times.h"
 
+#include "platform/fs.h"
+#include "tests/support/temp_dir.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -42,5 +45,15 @@ std::optional<FileTimesOnDisk> ReadFileTimes(const std::filesystem::path& path) 
 }
 
 #endif
+
+bool CreationTimeSticks(const std::filesystem::path& dir) {
+  const std::filesystem::path probe = dir / "creation-time-probe";
+  testsupport::WriteFileText(probe, "probe");
+  constexpr uint64_t kCreation = 125000000000000000;  // 1997, unlike any time the probe has
+  platform::SetFileTimes(probe.u16string(), kCreation, kCreation + 10000000, kCreation + 20000000);
+  const auto times = ReadFileTimes(probe);
+  std::filesystem::remove(probe);
+  return times && times->creation == kCreation;
+}
 
 }  // namespace archivetest

@@ -14,4 +14,7 @@ struct FileTimesOnDisk {
 
 std::optional<FileTimesOnDisk> ReadFileTimes(const std::filesystem::path& path);
 
+// Whether a creation time set on a scratch file in dir reads back (Wine on Linux keeps none).
+bool CreationTimeSticks(const std::filesystem::path& dir);
+
 }  // namespace archivetest
