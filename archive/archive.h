@@ -66,9 +66,13 @@ inline constexpr ArchiveResult kInflateFailed = 0x05000000;
 // Null on failure. password may be null.
 ArchiveHandle OpenArchiveFromMemory(const void* data, uint32_t size, const char* password);
 bool IsArchiveHandle(ArchiveHandle handle);
-// index -1 asks for the entry count (entry->index).
+// index -1 asks for the entry count (entry->index). Index, first name unit and uncompressed size
+// are cleared first, so a rejected call leaves an empty name. Results: kOk, kBadArguments,
+// kWrongHandleKind, kBadRecord, kCorrupt, kReadFailed, kNameTooLong. Asking again for the index
+// of the last record returned gives that record without reading the archive.
 ArchiveResult GetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry);
 // path: zero-terminated; relative paths resolve against the current directory at open time.
+// Fails with GetEntry's codes when the entry's record cannot be obtained, writing nothing.
 // Missing directories of the path are created. The data goes to a temporary file beside the
 // target, which replaces the target only when every byte was written and the CRC-32 matched:
 // a failed extraction leaves an existing target exactly as it was and no temporary behind.
