@@ -52,7 +52,7 @@ FetchResult FetchNotice(const char16_t* url) {
     return result;
   }
   const std::string address = WideToMultiByte(url, platform::kCodePageAnsi);
-  // Option results are not checked one by one: a rejected option makes the perform fail.
+  // Option results are ignored: these fail only for lack of memory, and then so does the perform.
   curl_easy_setopt(handle.get(), CURLOPT_URL, address.c_str());
   curl_easy_setopt(handle.get(), CURLOPT_TIMEOUT, kTransferTimeoutSeconds);
   curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &AppendToBuffer);
