@@ -13,19 +13,24 @@ results=()
 failed=0
 
 log() { printf '\n[test] %s\n' "$*"; }
-record() {  # record NAME STATUS
-  if [ "$2" -eq 0 ]; then results+=("$1 ok"); else results+=("$1 FAILED"); failed=1; fi
+step_start=$SECONDS
+record() {  # record NAME STATUS: the step's outcome and how long it took since the last record
+  local took=$((SECONDS - step_start))
+  step_start=$SECONDS
+  if [ "$2" -eq 0 ]; then results+=("$1 ok ${took}s"); else results+=("$1 FAILED ${took}s"); failed=1; fi
 }
 summary() {
-  local IFS=,
-  local verdict=PASS
+  local verdict=PASS line="" r
   [ "$failed" -eq 0 ] || verdict=FAIL
-  printf '\n[test] %s: %s (%ss)\n' "$verdict" "${results[*]}" "$((SECONDS - start))"
+  for r in "${results[@]}"; do line+="${line:+, }$r"; done
+  printf '\n[test] %s: %s; total %ss\n' "$verdict" "$line" "$((SECONDS - start))"
 }
 
 log "setup"
-if ! scripts/setup.sh </dev/null; then
-  record setup 1
+scripts/setup.sh </dev/null
+status=$?
+record setup "$status"
+if [ "$status" -ne 0 ]; then
   summary
   exit 1
 fi
