@@ -135,8 +135,22 @@ morvelt_wine_prepare() {
     rm -f "$WINEPREFIX/drive_c/morvelt-fonts.reg"
     # The registry reaches disk when the server exits; wait so the next run sees it.
     morvelt_wine_as_user wineserver -w
+    morvelt_wine_as_user sh -c 'printf "%s\n" "$1" >"$2"' sh "$MORVELT_REPO_ROOT" "$WINEPREFIX/.morvelt-repo"
     morvelt_wine_as_user sh -c 'printf "%s\n" "$1" >"$2"' sh "$version" "$stamp"
+    morvelt_wine_prune "$parent"
   ) 9>"$WINEPREFIX.lock"
+}
+
+# A prefix takes about 600 MB and each checkout has its own: drop those whose checkout is gone.
+morvelt_wine_prune() {
+  local dir repo
+  for dir in "$1"/*/; do
+    dir="${dir%/}"
+    [ -f "$dir/.morvelt-repo" ] && [ "$dir" != "$WINEPREFIX" ] || continue
+    repo="$(cat "$dir/.morvelt-repo" 2>/dev/null)"
+    [ -n "$repo" ] && [ ! -e "$repo" ] || continue
+    rm -rf "$dir" "$dir.lock"
+  done
 }
 
 # Runs a Windows program under Wine the project's way; the exit code is the program's.
