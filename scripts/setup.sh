@@ -13,7 +13,7 @@ packages=(
   # the Windows cross build (posix thread model), its zlib, and sources for extra libraries
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
   # running and looking at the Windows build
-  wine wine32:i386 wine64 xvfb xauth xdotool imagemagick fonts-wqy-microhei
+  wine wine32:i386 wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
   # archive fixtures and helper scripts
   libarchive-tools unzip python3
 )
