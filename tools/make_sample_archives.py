@@ -28,7 +28,7 @@ SPLASH_DIR = "contents/bns/Splash/"
 DATA_DIR = "contents/data/"
 PACKAGE_COUNT = 110
 
-VERSION_MADE_BY = 0x0014  # host 0 (MS-DOS/FAT), spec version 2.0
+VERSION_MADE_BY = 0x0014  # host 0 (MS-DOS/FAT), ZIP version 2.0
 ATTR_DIRECTORY = 0x10
 ATTR_ARCHIVE = 0x20
 
