@@ -1,5 +1,6 @@
 #include "archive/entry_data.h"
 
+#define ZLIB_CONST  // next_in points into the caller's archive, which is never written
 #include <zlib.h>
 
 #include <algorithm>
@@ -35,7 +36,6 @@ EntryDataReader::EntryDataReader(const CentralDirectoryCursor& cursor, const std
   if (CheckLocalHeader(cursor.source(), cursor.prefixLength(), central, &local) != LocalHeaderCheck::kOk) return;
 
   source_ = &cursor.source();
-  input_ = std::make_unique<uint8_t[]>(kPieceSize);
   expectedCrc_ = central.crc32;
   compressedLeft_ = central.compressedSize;
   uncompressedLeft_ = central.uncompressedSize;
@@ -50,6 +50,7 @@ EntryDataReader::EntryDataReader(const CentralDirectoryCursor& cursor, const std
     checkByte_ = (central.flags & kFlagDataDescriptor) != 0 ? static_cast<uint8_t>(central.dosDateTime >> 8)
                                                             : static_cast<uint8_t>(central.crc32 >> 24);
     encryptionHeaderLeft_ = kEncryptionHeaderLength;
+    decrypted_ = std::make_unique<uint8_t[]>(kPieceSize);
     keys_.emplace(password ? std::string_view(*password) : std::string_view());
   }
   open_ = true;
@@ -57,17 +58,30 @@ EntryDataReader::EntryDataReader(const CentralDirectoryCursor& cursor, const std
 
 EntryDataReader::~EntryDataReader() = default;
 
+// Data read piece by piece fails at the first 16 KiB piece that does not lie whole inside the
+// block. In place, all the remaining data is handed over when it lies inside, otherwise only the
+// whole pieces that do, so decoding stops at the same byte with the same result.
+uint32_t EntryDataReader::ReadableInPlace(uint32_t at) const {
+  const uint32_t inside = at < source_->length() ? source_->length() - at : 0;
+  if (compressedLeft_ <= inside) return compressedLeft_;
+  return inside - inside % kPieceSize;
+}
+
 bool EntryDataReader::FillInput() {
-  const uint32_t chunk = std::min(kPieceSize, compressedLeft_);
   uint32_t at = 0;
   if (!CheckedAdd(nextCompressedOffset_, prefixLength_, &at)) return false;
+  const uint32_t chunk = encrypted_ ? std::min(kPieceSize, compressedLeft_) : ReadableInPlace(at);
   const auto bytes = source_->Slice(at, chunk);
-  if (!bytes) return false;
-  std::memcpy(input_.get(), bytes->data(), chunk);
+  if (chunk == 0 || !bytes) return false;
+  if (encrypted_) {
+    std::memcpy(decrypted_.get(), bytes->data(), chunk);
+    keys_->Decrypt(std::span<uint8_t>(decrypted_.get(), chunk));
+    input_ = decrypted_.get();
+  } else {
+    input_ = bytes->data();
+  }
   nextCompressedOffset_ += chunk;  // cannot wrap: the slice ended inside the block
   compressedLeft_ -= chunk;
-  if (encrypted_) keys_->Decrypt(std::span<uint8_t>(input_.get(), chunk));
-  inputPosition_ = 0;
   inputAvailable_ = chunk;
   return true;
 }
@@ -82,7 +96,7 @@ DataRead EntryDataReader::Read(std::span<uint8_t> out) {
     if (inputAvailable_ == 0 && compressedLeft_ > 0 && !FillInput()) return {DataStatus::kDataError, delivered, false};
 
     while (encryptionHeaderLeft_ > 0 && inputAvailable_ > 0) {
-      const uint8_t b = input_[inputPosition_++];
+      const uint8_t b = *input_++;
       --inputAvailable_;
       if (--encryptionHeaderLeft_ == 0 && b != checkByte_) return {DataStatus::kPasswordError, delivered, false};
     }
@@ -95,9 +109,9 @@ DataRead EntryDataReader::Read(std::span<uint8_t> out) {
       // Input that runs out before the recorded size would otherwise spin here forever.
       if (inputAvailable_ == 0) return {DataStatus::kDataError, delivered, false};
       const uint32_t n = std::min(room, inputAvailable_);
-      std::memcpy(out.data() + delivered, input_.get() + inputPosition_, n);
+      std::memcpy(out.data() + delivered, input_, n);
       runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, out.data() + delivered, n));
-      inputPosition_ += n;
+      input_ += n;
       inputAvailable_ -= n;
       uncompressedLeft_ -= n;
       delivered += n;
@@ -107,14 +121,14 @@ DataRead EntryDataReader::Read(std::span<uint8_t> out) {
 
     if (!inflater_ || !inflater_->initialised) return {DataStatus::kDataError, delivered, false};
     z_stream& z = inflater_->stream;
-    z.next_in = input_.get() + inputPosition_;
+    z.next_in = input_;
     z.avail_in = inputAvailable_;
     z.next_out = out.data() + delivered;
     z.avail_out = room;
     const int status = inflate(&z, Z_SYNC_FLUSH);
     const uint32_t consumed = inputAvailable_ - z.avail_in;
     const uint32_t produced = room - z.avail_out;
-    inputPosition_ += consumed;
+    input_ += consumed;
     inputAvailable_ -= consumed;
     runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, out.data() + delivered, produced));
     uncompressedLeft_ -= produced;

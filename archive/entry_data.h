@@ -1,7 +1,8 @@
 #pragma once
 // Streaming one entry's data out of the archive: stored or raw-deflated, optionally behind
-// traditional PKWARE encryption, with a running CRC-32. Memory is bounded by one 16 KiB input
-// buffer and zlib's window, whatever the entry's size.
+// traditional PKWARE encryption, with a running CRC-32. Unencrypted data is decoded where it lies
+// in the archive; encrypted data is decrypted into one 16 KiB input buffer. Memory is bounded by
+// that buffer and zlib's window, whatever the entry's size.
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -46,12 +47,13 @@ class EntryDataReader {
   struct Inflater;
 
   bool FillInput();
+  uint32_t ReadableInPlace(uint32_t at) const;
 
   bool open_ = false;
   const ArchiveSource* source_ = nullptr;
   std::unique_ptr<Inflater> inflater_;  // method 8 only
-  std::unique_ptr<uint8_t[]> input_;
-  uint32_t inputPosition_ = 0;
+  std::unique_ptr<uint8_t[]> decrypted_;  // encrypted entries only
+  const uint8_t* input_ = nullptr;  // the next unread input byte: in the archive or in decrypted_
   uint32_t inputAvailable_ = 0;
   uint32_t nextCompressedOffset_ = 0;
   uint32_t prefixLength_ = 0;
