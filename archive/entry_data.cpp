@@ -15,15 +15,19 @@ constexpr uint32_t kEncryptionHeaderLength = 12;
 
 }  // namespace
 
-// zlib's raw inflate (no zlib header, 32 KB window); its state points back at the stream, so it
-// stays where it was made.
+// zlib's raw inflate driven by callbacks ("inflateBack"): it decodes straight into its 32 KiB
+// window and hands each full window out, so no output is copied into the window afterwards.
+// Its state points back at the stream, so it stays where it was made.
 struct EntryDataReader::Inflater {
   z_stream stream{};
+  std::unique_ptr<unsigned char[]> window;
   bool initialised = false;
 
-  Inflater() { initialised = inflateInit2(&stream, -MAX_WBITS) == Z_OK; }
+  Inflater() : window(new(std::nothrow) unsigned char[1u << MAX_WBITS]) {
+    initialised = window && inflateBackInit(&stream, MAX_WBITS, window.get()) == Z_OK;
+  }
   ~Inflater() {
-    if (initialised) inflateEnd(&stream);
+    if (initialised) inflateBackEnd(&stream);
   }
   Inflater(const Inflater&) = delete;
   Inflater& operator=(const Inflater&) = delete;
@@ -86,59 +90,113 @@ bool EntryDataReader::FillInput() {
   return true;
 }
 
-DataRead EntryDataReader::Read(std::span<uint8_t> out) {
-  if (!open_) return {DataStatus::kDataError, 0, false};
-  uint32_t room = std::min(static_cast<uint32_t>(out.size()), uncompressedLeft_);
-  if (room == 0) return {DataStatus::kOk, 0, true};
+DataStatus EntryDataReader::SkipEncryptionHeader() {
+  while (encryptionHeaderLeft_ > 0) {
+    if (inputAvailable_ == 0 && (compressedLeft_ == 0 || !FillInput())) return DataStatus::kDataError;
+    const uint8_t b = *input_++;
+    --inputAvailable_;
+    if (--encryptionHeaderLeft_ == 0 && b != checkByte_) return DataStatus::kPasswordError;
+  }
+  return DataStatus::kOk;
+}
 
+DataStatus EntryDataReader::Deliver(PieceSink& sink, std::span<uint8_t> buffer) {
+  if (!open_) return DataStatus::kDataError;
+  // An empty entry is complete before a byte is read, encryption header included.
+  if (uncompressedLeft_ == 0) return DataStatus::kOk;
+  const DataStatus header = SkipEncryptionHeader();
+  if (header != DataStatus::kOk) return header;
+  return method_ == 8 ? DeliverDeflated(sink) : DeliverStored(sink, buffer);
+}
+
+EntryDataReader::Read EntryDataReader::ReadStored(std::span<uint8_t> out) {
+  uint32_t room = std::min(static_cast<uint32_t>(out.size()), uncompressedLeft_);
   uint32_t delivered = 0;
   while (room > 0) {
     if (inputAvailable_ == 0 && compressedLeft_ > 0 && !FillInput()) return {DataStatus::kDataError, delivered, false};
-
-    while (encryptionHeaderLeft_ > 0 && inputAvailable_ > 0) {
-      const uint8_t b = *input_++;
-      --inputAvailable_;
-      if (--encryptionHeaderLeft_ == 0 && b != checkByte_) return {DataStatus::kPasswordError, delivered, false};
-    }
-    if (encryptionHeaderLeft_ > 0) {
-      if (compressedLeft_ == 0) return {DataStatus::kDataError, delivered, false};
-      continue;
-    }
-
-    if (method_ == 0) {
-      // Input that runs out before the recorded size would otherwise spin here forever.
-      if (inputAvailable_ == 0) return {DataStatus::kDataError, delivered, false};
-      const uint32_t n = std::min(room, inputAvailable_);
-      std::memcpy(out.data() + delivered, input_, n);
-      runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, out.data() + delivered, n));
-      input_ += n;
-      inputAvailable_ -= n;
-      uncompressedLeft_ -= n;
-      delivered += n;
-      room -= n;
-      continue;
-    }
-
-    if (!inflater_ || !inflater_->initialised) return {DataStatus::kDataError, delivered, false};
-    z_stream& z = inflater_->stream;
-    z.next_in = input_;
-    z.avail_in = inputAvailable_;
-    z.next_out = out.data() + delivered;
-    z.avail_out = room;
-    const int status = inflate(&z, Z_SYNC_FLUSH);
-    const uint32_t consumed = inputAvailable_ - z.avail_in;
-    const uint32_t produced = room - z.avail_out;
-    input_ += consumed;
-    inputAvailable_ -= consumed;
-    runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, out.data() + delivered, produced));
-    uncompressedLeft_ -= produced;
-    delivered += produced;
-    room -= produced;
-    if (status == Z_STREAM_END || uncompressedLeft_ == 0) return {DataStatus::kOk, delivered, true};
-    // Z_BUF_ERROR included: no progress was possible, so the input has run out.
-    if (status != Z_OK) return {DataStatus::kDataError, delivered, false};
+    // Input that runs out before the recorded size would otherwise spin here forever.
+    if (inputAvailable_ == 0) return {DataStatus::kDataError, delivered, false};
+    const uint32_t n = std::min(room, inputAvailable_);
+    std::memcpy(out.data() + delivered, input_, n);
+    runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, out.data() + delivered, n));
+    input_ += n;
+    inputAvailable_ -= n;
+    uncompressedLeft_ -= n;
+    delivered += n;
+    room -= n;
   }
   return {DataStatus::kOk, delivered, uncompressedLeft_ == 0};
+}
+
+DataStatus EntryDataReader::DeliverStored(PieceSink& sink, std::span<uint8_t> buffer) {
+  for (;;) {
+    const Read got = ReadStored(buffer.first(std::min<size_t>(buffer.size(), kPieceSize)));
+    if (got.status != DataStatus::kOk) return got.status;
+    if (got.delivered > 0 && !sink.Put(buffer.data(), got.delivered)) return DataStatus::kSinkError;
+    if (got.end) return DataStatus::kOk;
+    if (got.delivered == 0) return DataStatus::kDataError;
+  }
+}
+
+uint32_t EntryDataReader::NextInput(const uint8_t** data) {
+  if (inputAvailable_ == 0 && (compressedLeft_ == 0 || !FillInput())) return 0;  // zlib then stops
+  *data = input_;
+  const uint32_t n = inputAvailable_;
+  input_ += n;
+  inputAvailable_ = 0;
+  return n;
+}
+
+bool EntryDataReader::PassOn(const uint8_t* data, uint32_t size) {
+  runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, data, size));
+  uncompressedLeft_ -= size;
+  if (!sink_->Put(data, size)) {
+    sinkFailed_ = true;
+    return false;
+  }
+  return true;
+}
+
+// zlib hands out each full window (a whole number of pieces), and once more what is left when it
+// stops, on success or failure alike. A short piece can only come from that last call; it goes
+// out once the stream has ended well, so a piece in which decoding failed is never written.
+bool EntryDataReader::TakeWindow(const uint8_t* data, uint32_t size) {
+  while (size > 0) {
+    const uint32_t n = std::min({size, kPieceSize, uncompressedLeft_});
+    if (n == size && n < kPieceSize && n < uncompressedLeft_) {
+      heldBack_ = data;
+      heldBackSize_ = n;
+      return true;
+    }
+    if (!PassOn(data, n)) return false;
+    if (uncompressedLeft_ == 0) {
+      filled_ = true;  // the recorded size is reached: whatever follows is not wanted
+      return false;
+    }
+    data += n;
+    size -= n;
+  }
+  return true;
+}
+
+DataStatus EntryDataReader::DeliverDeflated(PieceSink& sink) {
+  if (!inflater_ || !inflater_->initialised) return DataStatus::kDataError;
+  sink_ = &sink;
+  z_stream& z = inflater_->stream;
+  z.next_in = nullptr;
+  z.avail_in = 0;
+  const in_func in = [](void* self, const unsigned char** data) -> unsigned {
+    return static_cast<EntryDataReader*>(self)->NextInput(data);
+  };
+  const out_func out = [](void* self, unsigned char* data, unsigned size) -> int {
+    return static_cast<EntryDataReader*>(self)->TakeWindow(data, size) ? 0 : 1;
+  };
+  const int status = inflateBack(&z, in, this, out, this);
+  if (sinkFailed_) return DataStatus::kSinkError;
+  if (filled_) return DataStatus::kOk;
+  if (status != Z_STREAM_END) return DataStatus::kDataError;
+  if (heldBackSize_ > 0 && !PassOn(heldBack_, heldBackSize_)) return DataStatus::kSinkError;
+  return DataStatus::kOk;
 }
 
 }  // namespace archive

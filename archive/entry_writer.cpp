@@ -3,17 +3,32 @@
 #include "archive/entry_data.h"
 
 namespace archive {
+namespace {
+
+class FileSink final : public PieceSink {
+ public:
+  explicit FileSink(platform::OutputFile& file) : file_(file) {}
+  bool Put(const uint8_t* data, uint32_t size) override { return file_.Write(data, size); }
+
+ private:
+  platform::OutputFile& file_;
+};
+
+}  // namespace
 
 ArchiveResult WriteEntryData(ZipArchiveReader& reader, platform::OutputFile& file) {
   EntryDataReader data(*reader.cursor, reader.password);
   if (reader.outputBuffer.empty()) reader.outputBuffer.resize(kPieceSize);
-  for (;;) {
-    const DataRead got = data.Read(reader.outputBuffer);
-    if (got.status == DataStatus::kPasswordError) return kPasswordRequired;
-    if (got.status != DataStatus::kOk) return kInflateFailed;
-    if (got.delivered > 0 && !file.Write(reader.outputBuffer.data(), got.delivered)) return kWriteFailed;
-    if (got.end) break;
-    if (got.delivered == 0) return kInflateFailed;
+  FileSink sink(file);
+  switch (data.Deliver(sink, reader.outputBuffer)) {
+    case DataStatus::kOk:
+      break;
+    case DataStatus::kPasswordError:
+      return kPasswordRequired;
+    case DataStatus::kSinkError:
+      return kWriteFailed;
+    case DataStatus::kDataError:
+      return kInflateFailed;
   }
   // A deflate stream may end before the size its record announces.
   if (!data.Complete()) return kInflateFailed;

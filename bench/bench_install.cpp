@@ -46,7 +46,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--only" && i + 1 < argc) {
       options.only = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--work-dir DIR] [--only loop|empty|first|second]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--runs N] [--work-dir DIR] [--only loop|loop64|loop256|empty|first|second]\n", argv[0]);
       return false;
     }
   }
@@ -113,8 +113,9 @@ int RunOnly(const std::string& phase, std::span<const uint8_t> archive, const st
             const fs::path& dir) {
   fs::create_directories(dir);
   bool ok = false;
-  if (phase == "loop") {
-    ok = bench::ExtractWithZlibLoop(archive, items, dir.string(), bench::kPieceBytes);
+  if (phase == "loop" || phase == "loop64" || phase == "loop256") {
+    const size_t inflateBytes = phase == "loop" ? 1 : phase == "loop64" ? 4 : 16;
+    ok = bench::ExtractWithZlibLoop(archive, items, dir.string(), inflateBytes * bench::kPieceBytes);
   } else if (phase == "empty" || phase == "first" || phase == "second") {
     MakeGameTree(dir, items, phase != "empty");
     if (phase == "second") Install(dir);
