@@ -18,8 +18,8 @@ namespace platform {
 namespace {
 
 // Returns 0 or the errno of the failing call.
-int CopyBytes(int from, int to) {
-  std::vector<char> buffer(64 * 1024);
+int CopyWithBuffer(int from, int to) {
+  std::vector<char> buffer(256 * 1024);
   for (;;) {
     const ssize_t got = ::read(from, buffer.data(), buffer.size());
     if (got == 0) return 0;
@@ -36,6 +36,22 @@ int CopyBytes(int from, int to) {
       if (put == 0) return ENOSPC;
       done += put;
     }
+  }
+}
+
+// The kernel copies between the files without passing the bytes through this process; where it
+// cannot (another file system, an old kernel), buffered reads and writes carry on from the
+// current offsets. Returns 0 or the errno of the failing call.
+int CopyBytes(int from, int to) {
+  for (;;) {
+    const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, 1u << 30, 0);
+    if (copied > 0) continue;
+    if (copied == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP || errno == EBADF) {
+      return CopyWithBuffer(from, to);
+    }
+    return errno;
   }
 }
 
