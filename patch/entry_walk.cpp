@@ -2,12 +2,11 @@
 
 #include <string_view>
 
+#include "archive/entry_name.h"
 #include "platform/fs.h"
 
 namespace patch {
 namespace {
-
-bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
 
 // The name up to its terminator; empty when the record holds none within its buffer.
 std::u16string_view NameOf(const ArchiveEntry& entry) {
@@ -19,16 +18,8 @@ std::u16string_view NameOf(const ArchiveEntry& entry) {
 }  // namespace
 
 bool IsNameInsideGameDirectory(std::u16string_view name) {
-  if (name.empty() || IsSeparator(name.front())) return false;
-  if (name.find(u':') != std::u16string_view::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = start;
-    while (end < name.size() && !IsSeparator(name[end])) ++end;
-    if (name.substr(start, end - start) == u"..") return false;
-    start = end + 1;
-  }
-  return true;
+  // The reader's own containment rule, plus no stream or drive colon anywhere in the name.
+  return name.find(u':') == std::u16string_view::npos && archive::IsContainedName(name);
 }
 
 bool WalkFileEntries(ArchiveHandle archive, const std::u16string& gameDirectory, const FileEntryVisitor& visit) {

@@ -18,7 +18,8 @@ using FileEntryVisitor = std::function<bool(int32_t index, const std::u16string&
 bool WalkFileEntries(ArchiveHandle archive, const std::u16string& gameDirectory, const FileEntryVisitor& visit);
 
 // An entry name that names a file below the game directory: not empty, not rooted, no drive or
-// stream colon, no ".." component. The reader leaves names such as "../x" as they are.
+// stream colon, no component that climbs to a parent ("..", or a dot-and-space spelling that
+// Windows trims to it). The reader leaves names such as "../x" as they are.
 bool IsNameInsideGameDirectory(std::u16string_view name);
 
 }  // namespace patch

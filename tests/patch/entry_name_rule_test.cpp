@@ -25,6 +25,8 @@ TEST(EntryNameRule, RefusesNamesThatLeaveTheGameDirectory) {
       {u"contents\\..\\..\\x", false},
       {u"contents/..", false},
       {u"..", false},
+      {u"contents/.. /x", false},  // Windows trims the space and climbs
+      {u"contents/.../x", false},
       {u"/etc/x", false},
       {u"\\x", false},
       {u"C:x", false},
