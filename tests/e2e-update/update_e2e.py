@@ -7,10 +7,8 @@ Usage: update_e2e.py --case NAME --port PORT --morvelt EXE --launcher EXE --prob
 The executable must have been built with the notice address http://127.0.0.1:PORT/s/tool/fhx.txt.
 Exit code 0 passed, 1 failed, 77 skipped (the reason is printed).
 """
-import argparse
 import http.server
 import os
-import shutil
 import sys
 import threading
 import time
@@ -187,41 +185,17 @@ CASES = {
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--case", required=True, choices=sorted(CASES))
-    parser.add_argument("--port", required=True, type=int)
-    for name in ("morvelt", "launcher", "probe", "package", "patched", "stock", "out"):
-        parser.add_argument("--" + name, required=True)
-    parser.add_argument("--wine-run", default=os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
-                                                           "wine-run.sh"))
-    args = parser.parse_args()
-    args.wine_run = os.path.abspath(args.wine_run)
-    for tool in ("Xvfb", "xdotool", "import"):
-        if shutil.which(tool) is None:
-            print(f"SKIP: {tool} is not installed (scripts/setup.sh installs it)")
-            return e2e.SKIP
-    env = None
-    try:
-        env = e2e.Env(args)
+    args = e2e.parse_args(__doc__.splitlines()[0], CASES, lambda parser: parser.add_argument("--port", required=True, type=int))
+
+    def run(env):
         # The notice lives on loopback: no proxy, from the caller or the dialog suite's defaults,
         # may stand between the tool and this script's server.
         for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"):
             env.wine.env.pop(name, None)
         env.wine.env["no_proxy"] = "127.0.0.1"
         CASES[args.case](env, args.port)
-    except e2e.Skip as skip:
-        print("SKIP:", skip)
-        return e2e.SKIP
-    except e2e.Failure as failure:
-        print("FAIL:", failure)
-        if env is not None:
-            print("screenshot at failure:", env.display.screenshot(env.artefact(f"failed-update-{args.case}.png")))
-        return 1
-    finally:
-        if env is not None:
-            env.close()
-    print("PASS:", args.case)
-    return 0
+
+    return e2e.run_case(args, run, f"failed-update-{args.case}.png")
 
 
 if __name__ == "__main__":

@@ -541,15 +541,24 @@ CASES = {
 }
 
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--case", required=True, choices=sorted(CASES))
+def parse_args(description, cases, add_arguments=None):
+    """The command line every end-to-end script takes; add_arguments adds a script's own."""
+    parser = argparse.ArgumentParser(description=description)
+    parser.add_argument("--case", required=True, choices=sorted(cases))
+    if add_arguments is not None:
+        add_arguments(parser)
     for name in ("morvelt", "launcher", "probe", "package", "patched", "stock", "out"):
         parser.add_argument("--" + name, required=True)
     parser.add_argument("--wine-run", default=os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
                                                            "wine-run.sh"))
     args = parser.parse_args()
     args.wine_run = os.path.abspath(args.wine_run)
+    return args
+
+
+def run_case(args, run, failure_shot):
+    """Runs one case on a fresh display and Wine session; prints PASS, FAIL or SKIP and returns
+    the exit code ctest reads. A failure keeps a screenshot named failure_shot."""
     for tool in ("Xvfb", "xdotool", "import"):
         if shutil.which(tool) is None:
             print(f"SKIP: {tool} is not installed (scripts/setup.sh installs it)")
@@ -557,20 +566,25 @@ def main():
     env = None
     try:
         env = Env(args)
-        CASES[args.case](env)
+        run(env)
     except Skip as skip:
         print("SKIP:", skip)
         return SKIP
     except Failure as failure:
         print("FAIL:", failure)
         if env is not None:
-            print("screenshot at failure:", env.display.screenshot(env.artefact(f"failed-{args.case}.png")))
+            print("screenshot at failure:", env.display.screenshot(env.artefact(failure_shot)))
         return 1
     finally:
         if env is not None:
             env.close()
     print("PASS:", args.case)
     return 0
+
+
+def main():
+    args = parse_args(__doc__.splitlines()[0], CASES)
+    return run_case(args, CASES[args.case], f"failed-{args.case}.png")
 
 
 if __name__ == "__main__":
