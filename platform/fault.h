@@ -1,7 +1,8 @@
 #pragma once
 // Test-only fault injection for the posix backend's file operations: makes the n-th call of an
-// operation fail, or the disk run full after a number of bytes, so tests can show that no failing
-// disk loses or mixes a file. The Windows backend has no such hook.
+// operation fail, the disk run full after a number of bytes, or the process die at a call, so
+// tests can show that no failing disk, lock or kill loses or mixes a file. The Windows backend
+// has no such hook.
 //
 // Process-wide state by nature (the backend's free functions consult it); single-threaded use.
 #include <cstdint>
@@ -16,14 +17,21 @@ enum Op {
   kCreateDirectory,  // CreateDirectory
   kDelete,           // DeleteFile
   kSetTimes,         // OutputFile::SetTimes, SetFileTimes
+  kLink,             // CreateHardLink
+  kMoveNoReplace,    // MoveFileNoReplace
+  kOpenInput,        // InputFile::Open
   kOpCount
 };
 
 const char* OpName(Op op);
 
-// The n-th call of op from now (n = 1 is the next one) fails with the Windows error code given;
-// later calls succeed again.
-void FailNth(Op op, uint32_t n, uint32_t error);
+// The n-th call of op from now (n = 1 is the next one) and the `times` - 1 calls after it fail
+// with the Windows error code given; later calls succeed again. A lock that lasts a while.
+void FailNth(Op op, uint32_t n, uint32_t error, uint32_t times = 1);
+// The n-th hooked call of any op from now ends the process with _exit(kKilledExitCode) before it
+// does anything: a kill from the task manager, with no clean-up at all.
+inline constexpr int kKilledExitCode = 86;
+void ExitAtCall(uint32_t n);
 // Writes and copies succeed for `bytes` more bytes; then they fail with a full disk (112),
 // writing nothing.
 void SetWriteBudget(uint64_t bytes);
@@ -31,6 +39,8 @@ void SetWriteBudget(uint64_t bytes);
 void Reset();
 // Calls of op since the last Reset.
 uint32_t Count(Op op);
+// Hooked calls of every op since the last Reset.
+uint32_t TotalCount();
 
 // For the backend, at the top of each operation: counts the call and reports whether it must
 // fail, with the thread's last error already set.

@@ -28,11 +28,21 @@ inline constexpr uint32_t kErrorDiskFull = 112;
 inline constexpr uint32_t kErrorAlreadyExists = 183;
 
 uint32_t LastError();
+// Puts back a code read earlier, after calls made since then may have replaced it.
+void RestoreLastError(uint32_t code);
 
 // GetFileAttributesW: kInvalidAttributes when nothing is at the path.
 uint32_t GetFileAttributes(const std::u16string& path);
 // Anything at the path counts, a directory included (PathFileExistsW).
 bool PathExists(const std::u16string& path);
+// What GetFileAttributesExW tells of a path.
+struct FileInfo {
+  uint32_t attributes;
+  uint64_t size;
+  uint64_t lastWriteTime;  // FILETIME
+};
+// False when nothing is at the path.
+bool GetFileInfo(const std::u16string& path, FileInfo* info);
 // SetFileAttributesW.
 bool SetFileAttributes(const std::u16string& path, uint32_t attributes);
 // CreateDirectoryW with default security; one level only.
@@ -43,6 +53,14 @@ bool RemoveDirectory(const std::u16string& path);
 bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to);
 // MoveFileExW with MOVEFILE_REPLACE_EXISTING: a read-only target is refused (access denied), as on Windows.
 bool MoveFileReplace(const std::u16string& from, const std::u16string& to);
+// MoveFileExW without flags: never replaces anything (kErrorAlreadyExists or kErrorFileExists).
+bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to);
+// CreateHardLinkW: link becomes a second name of the existing file, sharing its data, attributes
+// and times. Fails where the file system has none (FAT32, exFAT, some network shares).
+bool CreateHardLink(const std::u16string& existing, const std::u16string& link);
+// Whether both paths name one file (the same volume and file index); false when either cannot
+// be opened.
+bool IsSameFile(const std::u16string& a, const std::u16string& b);
 // DeleteFileW: a read-only file is refused (access denied), as on Windows.
 bool DeleteFile(const std::u16string& path);
 // GetCurrentDirectoryW into a buffer of bufferUnits units including the terminator;
@@ -83,6 +101,30 @@ class OutputFile {
 
  private:
   explicit OutputFile(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// A file opened for reading while others may read it too (CreateFileW with GENERIC_READ and
+// FILE_SHARE_READ): a file held open by a writer, or without read sharing, refuses it.
+class InputFile {
+ public:
+  InputFile();
+  ~InputFile();
+  InputFile(InputFile&&) noexcept;
+  InputFile& operator=(InputFile&&) noexcept;
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  static InputFile Open(const std::u16string& path);
+
+  bool IsOpen() const;
+  // One ReadFile call of at most `size` bytes; *got is 0 at the end of the file.
+  bool Read(void* data, uint32_t size, uint32_t* got);
+
+  struct Impl;
+
+ private:
+  explicit InputFile(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
 

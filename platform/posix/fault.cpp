@@ -1,6 +1,7 @@
 #include "platform/fault.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <limits>
 
@@ -14,8 +15,11 @@ constexpr uint64_t kUnlimited = std::numeric_limits<uint64_t>::max();
 
 struct State {
   uint32_t counts[kOpCount] = {};
-  uint32_t failAt[kOpCount] = {};  // absolute call number that fails; 0 = none
+  uint32_t failFrom[kOpCount] = {};  // absolute call numbers [failFrom, failUntil) fail; 0 = none
+  uint32_t failUntil[kOpCount] = {};
   uint32_t error[kOpCount] = {};
+  uint32_t total = 0;
+  uint32_t exitAt = 0;  // absolute call number across every op; 0 = none
   uint64_t budget = kUnlimited;
 };
 
@@ -35,15 +39,21 @@ bool Spend(uint64_t bytes) {
 }  // namespace
 
 const char* OpName(Op op) {
-  static const char* const kNames[kOpCount] = {"create", "write", "copy", "move", "create-directory", "delete",
-                                               "set-times"};
+  static const char* const kNames[kOpCount] = {"create", "write",     "copy",     "move",           "create-directory",
+                                               "delete", "set-times", "link",     "move-no-replace", "open-input"};
   return op < kOpCount ? kNames[op] : "?";
 }
 
-void FailNth(Op op, uint32_t n, uint32_t error) {
+void FailNth(Op op, uint32_t n, uint32_t error, uint32_t times) {
   State& s = Faults();
-  s.failAt[op] = s.counts[op] + n;
+  s.failFrom[op] = s.counts[op] + n;
+  s.failUntil[op] = s.failFrom[op] + times;
   s.error[op] = error;
+}
+
+void ExitAtCall(uint32_t n) {
+  State& s = Faults();
+  s.exitAt = s.total + n;
 }
 
 void SetWriteBudget(uint64_t bytes) { Faults().budget = bytes; }
@@ -52,10 +62,13 @@ void Reset() { Faults() = State{}; }
 
 uint32_t Count(Op op) { return Faults().counts[op]; }
 
+uint32_t TotalCount() { return Faults().total; }
+
 bool Inject(Op op) {
   State& s = Faults();
   ++s.counts[op];
-  if (s.failAt[op] == 0 || s.counts[op] != s.failAt[op]) return false;
+  if (++s.total == s.exitAt) ::_exit(kKilledExitCode);
+  if (s.failFrom[op] == 0 || s.counts[op] < s.failFrom[op] || s.counts[op] >= s.failUntil[op]) return false;
   posix::Fail(s.error[op]);
   return true;
 }

@@ -26,6 +26,11 @@ std::optional<struct timespec> TimespecFromFileTime(uint64_t fileTime) {
   return ts;
 }
 
+uint64_t FileTimeFromTimespec(const struct timespec& time) {
+  const int64_t ticks = static_cast<int64_t>(time.tv_sec) * kTicksPerSecond + time.tv_nsec / 100 + kUnixEpochTicks;
+  return ticks < 0 ? 0 : static_cast<uint64_t>(ticks);
+}
+
 bool FileTimesToTimespecs(uint64_t access, uint64_t modification, struct timespec times[2]) {
   const auto a = TimespecFromFileTime(access);
   const auto m = TimespecFromFileTime(modification);

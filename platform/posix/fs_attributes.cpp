@@ -4,10 +4,21 @@
 #include <cerrno>
 
 #include "platform/fs.h"
+#include "platform/posix/filetime.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
 
 namespace platform {
+
+namespace {
+
+uint32_t AttributesOf(const struct stat& st) {
+  uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
+  if ((st.st_mode & S_IWUSR) == 0) attributes |= kAttrReadOnly;
+  return attributes;
+}
+
+}  // namespace
 
 uint32_t GetFileAttributes(const std::u16string& path) {
   const std::string native = posix::NativePath(path);
@@ -16,9 +27,17 @@ uint32_t GetFileAttributes(const std::u16string& path) {
     posix::FailErrno(errno, native);
     return kInvalidAttributes;
   }
-  uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
-  if ((st.st_mode & S_IWUSR) == 0) attributes |= kAttrReadOnly;
-  return attributes;
+  return AttributesOf(st);
+}
+
+bool GetFileInfo(const std::u16string& path, FileInfo* info) {
+  const std::string native = posix::NativePath(path);
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);
+  info->attributes = AttributesOf(st);
+  info->size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
+  info->lastWriteTime = posix::FileTimeFromTimespec(st.st_mtim);
+  return true;
 }
 
 bool PathExists(const std::u16string& path) { return GetFileAttributes(path) != kInvalidAttributes; }

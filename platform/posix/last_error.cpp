@@ -27,6 +27,8 @@ bool ParentExists(const std::string& nativePath) {
 
 uint32_t LastError() { return g_lastError; }
 
+void RestoreLastError(uint32_t code) { g_lastError = code; }
+
 namespace posix {
 
 bool Fail(uint32_t code) {

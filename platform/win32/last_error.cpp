@@ -10,6 +10,8 @@ thread_local uint32_t g_lastError = 0;
 
 uint32_t LastError() { return g_lastError; }
 
+void RestoreLastError(uint32_t code) { g_lastError = code; }
+
 namespace win32 {
 
 bool FailWithLastError() { return FailWith(::GetLastError()); }

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #undef CopyFile
+#undef CreateHardLink
 #undef CreateDirectory
 #undef DeleteFile
 #undef GetCurrentDirectory

@@ -1,0 +1,21 @@
+#include "platform/clock.h"
+
+#include <time.h>
+
+#include <cerrno>
+
+namespace platform {
+
+uint64_t SteadyMilliseconds() {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1'000'000;
+}
+
+void SleepMilliseconds(uint32_t milliseconds) {
+  struct timespec left {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1'000'000};
+  while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,52 @@
+// Hard links, renames that never replace, and file identity.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/fault.h"
+#include "platform/fs.h"
+#include "platform/posix/last_error.h"
+#include "platform/posix/native_path.h"
+
+namespace platform {
+
+bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) {
+  if (fault::Inject(fault::kMoveNoReplace)) return false;
+  const std::string source = posix::NativePath(from);
+  const std::string target = posix::NativePath(to);
+  if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return posix::FailErrno(errno, errno == EEXIST ? target : source);
+  // A file system without the flag: a second name made exclusively, then the first one dropped.
+  if (::link(source.c_str(), target.c_str()) != 0) return posix::FailErrno(errno, target);
+  if (::unlink(source.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(target.c_str());  // best effort: the move did not happen
+    return posix::FailErrno(err, source);
+  }
+  return true;
+}
+
+bool CreateHardLink(const std::u16string& existing, const std::u16string& link) {
+  if (fault::Inject(fault::kLink)) return false;
+  const std::string source = posix::NativePath(existing);
+  const std::string target = posix::NativePath(link);
+  struct stat st {};
+  if (::lstat(source.c_str(), &st) != 0) return posix::FailErrno(errno, source);
+  if (S_ISDIR(st.st_mode)) return posix::Fail(kErrorAccessDenied);
+  if (::link(source.c_str(), target.c_str()) != 0) return posix::FailErrno(errno, errno == EEXIST ? target : source);
+  return true;
+}
+
+bool IsSameFile(const std::u16string& a, const std::u16string& b) {
+  const std::string first = posix::NativePath(a);
+  const std::string second = posix::NativePath(b);
+  struct stat x {}, y {};
+  if (::stat(first.c_str(), &x) != 0) return posix::FailErrno(errno, first);
+  if (::stat(second.c_str(), &y) != 0) return posix::FailErrno(errno, second);
+  return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+}  // namespace platform
