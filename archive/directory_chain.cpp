@@ -2,12 +2,11 @@
 
 #include <string>
 
+#include "archive/path_separator.h"
 #include "platform/fs.h"
 
 namespace archive {
 namespace {
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 void CreateIfMissing(const std::u16string& path) {
   if (!platform::PathExists(path)) platform::CreateDirectory(path);  // failure surfaces later, see header

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "archive/path_separator.h"
 #include "platform/text.h"
 
 namespace archive {
@@ -38,8 +39,6 @@ std::u16string SanitiseName(std::u16string name) {
 }
 
 namespace {
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 // "..", "...", ".. " and the like: Windows drops trailing dots and spaces from a final path
 // segment, so each of them can end up meaning the parent directory.
