@@ -2,6 +2,12 @@
 // Read-only access to ZIP archives that lie whole in memory, and extraction of their entries.
 // Single-disk, 32-bit archives; methods 0 (stored) and 8 (deflated); traditional PKWARE encryption.
 #include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace platform {
+class LockWaitBudget;
+}
 
 struct ArchiveHandleData;
 using ArchiveHandle = ArchiveHandleData*;
@@ -73,13 +79,38 @@ bool IsArchiveHandle(ArchiveHandle handle);
 ArchiveResult GetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry);
 // path: zero-terminated; relative paths resolve against the current directory at open time.
 // Fails with GetEntry's codes when the entry's record cannot be obtained, writing nothing.
-// Missing directories of the path are created. The data goes to a temporary file beside the
-// target, which replaces the target only when every byte was written and the CRC-32 matched:
-// a failed extraction leaves an existing target exactly as it was and no temporary behind.
-// The written file carries the entry's attributes and its three times.
+//
+// A target that already holds the entry is left in place: an existing regular file that is not
+// read-only, carries the entry's read-only, hidden and system bits, and has the entry's size and
+// last-write time is read, and when its CRC-32 equals the recorded one it only takes the entry's
+// three times again (kOk). Any difference, or a file that cannot be read, takes the path below.
+//
+// Otherwise missing directories of the path are created, and the data goes to a temporary file
+// beside the target (TemporaryPathFor), which replaces the target only when every byte was written
+// and the CRC-32 matched: a failed extraction leaves an existing target exactly as it was and no
+// temporary behind. Extraction never writes into an existing file, so another name of the old
+// file (a hard-linked backup) keeps the old bytes. The written file carries the entry's
+// attributes and its three times.
+//
+// A temporary that a killed run left beside the target is removed first; one that another running
+// extraction holds open is left to it. Moves, and the check that an existing target may be
+// replaced, wait out a file that another program holds for a moment (LockWaitBudget): about a
+// second here, or what `budget` allows.
+//
 // A directory entry (attribute 0x10) creates the directory at path, with its missing parents,
 // and returns kOk; no times are set on it.
 ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path);
+ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path,
+                                 platform::LockWaitBudget& budget);
+
+// The temporary file an extraction to target writes first: beside it, "~", eight hex digits of a
+// hash of its file name, ".tmp". The same for every run, so no temporary of a killed run outlives
+// the next extraction of its target; the name is the tool's own, and a file of that name that
+// another process holds open is never removed.
+std::u16string TemporaryPathFor(std::u16string_view target);
+// Removes what a killed run left at a temporary path: true when nothing is there any more. A file
+// held open (another extraction at work) stays, with a sharing violation.
+bool RemoveLeftoverTemporary(const std::u16string& temporary);
 ArchiveResult CloseArchive(ArchiveHandle handle);
 
 // The code's name, for tests and diagnostics ("kOk", "kCorrupt", ...).

@@ -21,7 +21,6 @@ struct ZipArchiveReader {
   std::vector<uint8_t> outputBuffer;  // made by the first extraction, kept for the reader's life
   // Fixed at open; ends in "/" or "\". Empty when the current directory did not fit.
   std::u16string baseDirectory;
-  uint32_t temporaryNameSeed = 0;  // varies the names of temporary files between extractions
 };
 
 }  // namespace archive

@@ -18,13 +18,6 @@ std::u16string BaseDirectoryNow() {
   return base;
 }
 
-// Differs between handles, so two readers extracting into one directory seldom try the same
-// temporary name; a clash is resolved by trying the next one anyway.
-uint32_t TemporaryNameSeed(const void* handle) {
-  const auto bits = reinterpret_cast<uintptr_t>(handle);
-  return static_cast<uint32_t>((bits >> 4) ^ (static_cast<uint64_t>(bits) >> 32)) * 2654435761u;
-}
-
 }  // namespace
 }  // namespace archive
 
@@ -42,7 +35,6 @@ ArchiveHandle OpenArchiveFromMemory(const void* data, uint32_t size, const char*
 
   auto handle = std::make_unique<ArchiveHandleData>();
   handle->reader = std::move(reader);
-  handle->reader->temporaryNameSeed = TemporaryNameSeed(handle.get());
   return handle.release();
 }
 

@@ -5,9 +5,11 @@
 #include "archive/entry_name.h"
 #include "archive/entry_record.h"
 #include "archive/entry_writer.h"
+#include "archive/target_in_place.h"
 #include "archive/target_path.h"
 #include "archive/target_replacement.h"
 #include "platform/fs.h"
+#include "platform/lock_wait.h"
 
 namespace archive {
 namespace {
@@ -22,25 +24,34 @@ ArchiveResult ExtractDirectory(const TargetPath& target) {
   return kOk;
 }
 
-ArchiveResult ExtractFile(ZipArchiveReader& reader, const ArchiveEntry& entry, const TargetPath& target) {
-  const std::u16string beside = target.base + target.directory;
-  if (beside.size() + kTemporaryNameUnits > kMaxPathUnits) return kPathTooLong;
-  CreateDirectoryChain(target.base, target.directory);
-  ArchiveResult result = ProbeExistingTarget(target.full, entry.attributes);
-  if (result != kOk) return result;
+ArchiveResult ExtractFile(ZipArchiveReader& reader, const ArchiveEntry& entry, const TargetPath& target,
+                          platform::LockWaitBudget& budget) {
+  if (target.base.size() + target.directory.size() + kTemporaryNameUnits > kMaxPathUnits) return kPathTooLong;
+  const std::u16string temporaryPath = target.base + target.directory + TemporaryFileName(target.fileName);
+  (void)RemoveLeftoverTemporary(temporaryPath);  // ignored: one still held is dealt with when it is needed
+  const FileTimes times{entry.creationTime, entry.accessTime, entry.modificationTime};
+  if (TargetHoldsEntry(target.full, entry, reader.cursor->record().crc32)) {
+    // Result ignored: the bytes are in place, and a time that will not stick loses nothing.
+    (void)platform::SetFileTimes(target.full, times.creation, times.access, times.modification);
+    return kOk;
+  }
 
+  CreateDirectoryChain(target.base, target.directory);
+  ArchiveResult result = ProbeExistingTarget(target.full, entry.attributes, budget);
+  if (result != kOk) return result;
   TemporaryFile temporary;
-  result = temporary.Create(beside, entry.attributes, &reader.temporaryNameSeed);
+  result = temporary.Create(temporaryPath, entry.attributes, budget);
   if (result != kOk) return result;
   result = WriteEntryData(reader, temporary.file());
   if (result != kOk) return result;
-  return temporary.ReplaceTarget(target.full, {entry.creationTime, entry.accessTime, entry.modificationTime});
+  return temporary.ReplaceTarget(target.full, times, budget);
 }
 
 }  // namespace
 }  // namespace archive
 
-ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path) {
+ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path,
+                                 platform::LockWaitBudget& budget) {
   using namespace archive;
   ZipArchiveReader* reader = nullptr;
   ArchiveResult result = ValidateHandle(handle, &reader);
@@ -57,5 +68,10 @@ ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char
   result = ResolveTarget(reader->baseDirectory, path, &target);
   if (result != kOk) return result;
   if ((entry.attributes & platform::kAttrDirectory) != 0) return ExtractDirectory(target);
-  return ExtractFile(*reader, entry, target);
+  return ExtractFile(*reader, entry, target, budget);
+}
+
+ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path) {
+  platform::LockWaitBudget budget(platform::LockWaitBudget::kPerFileMilliseconds);
+  return ExtractEntryToFile(handle, index, path, budget);
 }

@@ -1,9 +1,9 @@
 #include "archive/target_path.h"
 
+#include "archive/path_separator.h"
+
 namespace archive {
 namespace {
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 // "/x", "\x" and "C:..." stand on their own; anything else hangs below the base directory.
 bool IsAbsolute(std::u16string_view directory) {
@@ -29,12 +29,27 @@ ArchiveResult ResolveTarget(std::u16string_view base, std::u16string_view path, 
   return kOk;
 }
 
-std::u16string TemporaryFileName(uint32_t seed) {
+// "~", eight hex digits of a hash of the name and ".tmp": one name per target, whatever the run,
+// so that the next extraction of a target finds the temporary a killed run left beside it. The
+// hash ignores ASCII case, as Windows names do.
+std::u16string TemporaryFileName(std::u16string_view fileName) {
+  uint32_t hash = 2166136261u;  // FNV-1a
+  for (char16_t c : fileName) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    hash = (hash ^ (c & 0xFFu)) * 16777619u;
+    hash = (hash ^ (c >> 8)) * 16777619u;
+  }
   static constexpr char16_t kHex[] = u"0123456789abcdef";
   std::u16string name = u"~";
-  for (int shift = 28; shift >= 0; shift -= 4) name.push_back(kHex[(seed >> shift) & 0xF]);
+  for (int shift = 28; shift >= 0; shift -= 4) name.push_back(kHex[(hash >> shift) & 0xF]);
   name += u".tmp";
   return name;
 }
 
 }  // namespace archive
+
+std::u16string TemporaryPathFor(std::u16string_view target) {
+  size_t split = target.size();
+  while (split > 0 && !archive::IsSeparator(target[split - 1])) --split;
+  return std::u16string(target.substr(0, split)) + archive::TemporaryFileName(target.substr(split));
+}

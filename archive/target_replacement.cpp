@@ -5,11 +5,14 @@
 namespace archive {
 namespace {
 
-constexpr uint32_t kTemporaryNameAttempts = 16;
+// A name taken again and again between removal and creation means a busy neighbour, not a
+// leftover: give up rather than spin.
+constexpr uint32_t kCreateAttempts = 8;
 
 }  // namespace
 
-ArchiveResult ProbeExistingTarget(const std::u16string& target, uint32_t entryAttributes) {
+ArchiveResult ProbeExistingTarget(const std::u16string& target, uint32_t entryAttributes,
+                                  platform::LockWaitBudget& budget) {
   const uint32_t existing = platform::GetFileAttributes(target);
   if (existing == platform::kInvalidAttributes) return kOk;
   if ((existing & (platform::kAttrDirectory | platform::kAttrReadOnly)) != 0) return kCannotOpenFile;
@@ -18,17 +21,20 @@ ArchiveResult ProbeExistingTarget(const std::u16string& target, uint32_t entryAt
   if ((guarded & ~entryAttributes) != 0) return kCannotOpenFile;
   // Opening an existing file neither truncates it nor changes its attributes; it fails while
   // another handle holds the file without sharing, which the later move would run into.
-  platform::OutputFile probe = platform::OutputFile::Open(target, platform::Disposition::kOpenExisting, existing);
-  if (!probe.IsOpen()) return kCannotOpenFile;
+  platform::OutputFile probe;
+  const bool opened = platform::RetryWhileLocked(budget, target, [&] {
+    probe = platform::OutputFile::Open(target, platform::Disposition::kOpenExisting, existing);
+    return probe.IsOpen();
+  });
+  if (!opened) return kCannotOpenFile;
   probe.Close();  // result ignored: nothing was written through this handle
   return kOk;
 }
 
 TemporaryFile::~TemporaryFile() { Discard(); }
 
-ArchiveResult TemporaryFile::Create(const std::u16string& directory, uint32_t attributes, uint32_t* seed) {
-  for (uint32_t attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    const std::u16string path = directory + TemporaryFileName((*seed)++);
+ArchiveResult TemporaryFile::Create(const std::u16string& path, uint32_t attributes, platform::LockWaitBudget& budget) {
+  for (uint32_t attempt = 0; attempt < kCreateAttempts; ++attempt) {
     platform::OutputFile file = platform::OutputFile::Open(path, platform::Disposition::kCreateNew, attributes);
     if (file.IsOpen()) {
       file_ = std::move(file);
@@ -37,16 +43,21 @@ ArchiveResult TemporaryFile::Create(const std::u16string& directory, uint32_t at
       return kOk;
     }
     const uint32_t error = platform::LastError();
-    // Another extraction (or a leftover) has that name: try the next one.
     if (error != platform::kErrorFileExists && error != platform::kErrorAlreadyExists) break;
+    // Still there after the removal before the probe: another extraction of this target is
+    // writing it, or a scanner holds it.
+    if (!platform::RetryWhileLocked(budget, path, [&] { return RemoveLeftoverTemporary(path); })) break;
   }
   return kCannotOpenFile;
 }
 
-ArchiveResult TemporaryFile::ReplaceTarget(const std::u16string& target, const FileTimes& times) {
+ArchiveResult TemporaryFile::ReplaceTarget(const std::u16string& target, const FileTimes& times,
+                                           platform::LockWaitBudget& budget) {
   file_.SetTimes(times.creation, times.access, times.modification);  // result ignored: restamped below
   if (!file_.Close()) return kWriteFailed;
-  if (!platform::MoveFileReplace(path_, target)) return kCannotOpenFile;
+  if (!platform::RetryWhileLocked(budget, target, [&] { return platform::MoveFileReplace(path_, target); })) {
+    return kCannotOpenFile;
+  }
   exists_ = false;
   // Windows may carry the replaced file's creation time over to the new one (tunnelling), so
   // the times go on again by path. Result ignored: the content is complete and in place, and a
@@ -59,9 +70,26 @@ void TemporaryFile::Discard() {
   file_.Close();  // result ignored: the file is being thrown away
   if (!exists_) return;
   exists_ = false;
-  // A read-only temporary (from a read-only entry) refuses deletion until its bit is cleared.
-  platform::SetFileAttributes(path_, platform::kAttrNormal);
-  platform::DeleteFile(path_);  // best effort: nothing else can be done about a stuck temporary
+  RemoveLeftoverTemporary(path_);  // best effort: the next extraction of the target tries again
 }
 
 }  // namespace archive
+
+bool RemoveLeftoverTemporary(const std::u16string& temporary) {
+  const uint32_t attributes = platform::GetFileAttributes(temporary);
+  if (attributes == platform::kInvalidAttributes) return true;
+  if ((attributes & platform::kAttrDirectory) != 0) {
+    platform::RestoreLastError(platform::kErrorAccessDenied);
+    return false;
+  }
+  if ((attributes & platform::kAttrReadOnly) == 0) return platform::DeleteFile(temporary);
+  // A read-only temporary (from a read-only entry) refuses deletion until its bit is cleared.
+  // If another extraction still holds it, the bit goes back, so its file comes out as it should.
+  const uint32_t writable = attributes & ~platform::kAttrReadOnly;
+  if (!platform::SetFileAttributes(temporary, writable != 0 ? writable : platform::kAttrNormal)) return false;
+  if (platform::DeleteFile(temporary)) return true;
+  const uint32_t error = platform::LastError();
+  (void)platform::SetFileAttributes(temporary, attributes);  // ignored: the failure below is what counts
+  platform::RestoreLastError(error);
+  return false;
+}

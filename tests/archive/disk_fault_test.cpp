@@ -46,7 +46,8 @@ TEST_F(DiskFaults, DiskRunningFullPartWayKeepsTheOldTarget) {
 }
 
 TEST_F(DiskFaults, FailedReplaceKeepsTheOldTarget) {
-  platform::fault::FailNth(platform::fault::kMove, 1, platform::kErrorAccessDenied);
+  constexpr uint32_t kErrorWriteProtect = 19;
+  platform::fault::FailNth(platform::fault::kMove, 1, kErrorWriteProtect);
   EXPECT_EQ(ExtractLargeEntry(), kCannotOpenFile);
   ExpectOldTargetAlone();
 }

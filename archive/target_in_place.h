@@ -1,0 +1,15 @@
+#pragma once
+// The test that lets a re-launch leave alone what is already in place.
+#include <cstdint>
+#include <string>
+
+#include "archive/archive.h"
+
+namespace archive {
+
+// True when target is a regular, writable file with the entry's read-only, hidden and system
+// bits, size and last-write time, whose bytes have the CRC-32 `crc`. Reads the file only when
+// everything else agrees; a file that cannot be read is not in place.
+bool TargetHoldsEntry(const std::u16string& target, const ArchiveEntry& entry, uint32_t crc);
+
+}  // namespace archive
