@@ -1,32 +1,65 @@
 #include "patch/file_backup.h"
 
+#include "archive/archive.h"
 #include "patch/game_patcher.h"
 #include "platform/fs.h"
 
 namespace patch {
 namespace {
 
-// A backup is taken as the official file for good, so a half-written one must not survive.
-// Only called right after this process found no backup and its copy failed.
-void RemovePartialBackup(const std::u16string& backup) {
-  if (!platform::PathExists(backup)) return;
-  // The copy carries the source's read-only bit, which would block the delete.
-  (void)platform::SetFileAttributes(backup, platform::kAttrNormal);  // ignored: the delete below decides
-  (void)platform::DeleteFile(backup);  // ignored: the failure is already reported by the caller
+bool AlreadyExists(uint32_t error) {
+  return error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists;
+}
+
+// A second name shares the file's bytes, attributes and times, costs no copying and appears
+// whole in one step. This is sound only because extraction never writes into an existing file:
+// it replaces the target with a new one, and the backup keeps the old data. A sharing violation
+// may pass; any other refusal (no links on this file system, a read-only file that Windows will
+// not link) is left to the copy.
+bool LinkBackup(const std::u16string& target, const std::u16string& backup, platform::LockWaitBudget& budget) {
+  for (;;) {
+    if (platform::CreateHardLink(target, backup)) return true;
+    const uint32_t error = platform::LastError();
+    if (error != platform::kErrorSharingViolation || !budget.WaitAgain(error, target)) return false;
+  }
+}
+
+// The copy lands under a temporary name and is then named as the backup without replacing
+// anything, so a copy cut short (a full disk, a kill) never passes for the official file.
+bool CopyToBackup(const std::u16string& target, const std::u16string& backup, platform::LockWaitBudget& budget) {
+  const std::u16string temporary = TemporaryPathFor(backup);
+  if (!platform::RetryWhileLocked(budget, temporary, [&] { return RemoveLeftoverTemporary(temporary); })) return false;
+  if (!platform::RetryWhileLocked(budget, target, [&] { return platform::CopyFileNoReplace(target, temporary); })) {
+    return false;  // a failed copy leaves no file behind
+  }
+  const bool named =
+      platform::RetryWhileLocked(budget, backup, [&] { return platform::MoveFileNoReplace(temporary, backup); });
+  // Someone made the backup between the test and the move: it is there, and it is not ours.
+  const bool backedUp = named || AlreadyExists(platform::LastError());
+  if (!named) (void)RemoveLeftoverTemporary(temporary);  // ignored: the next install removes it
+  return backedUp;
 }
 
 }  // namespace
 
-bool PreserveBeforeOverwrite(const std::u16string& target) {
+bool PreserveBeforeOverwrite(const std::u16string& target, platform::LockWaitBudget& budget) {
   if (!platform::PathExists(target)) return true;
   const std::u16string backup = target + kBackupSuffix;
+  // What a killed copy left; nothing is there almost always, and then this costs one look.
+  (void)RemoveLeftoverTemporary(TemporaryPathFor(backup));  // ignored: CopyToBackup tries again
   if (platform::PathExists(backup)) return true;
-  if (platform::CopyFileNoReplace(target, backup)) return true;
-  const uint32_t error = platform::LastError();
-  // Someone made the backup between the test and the copy: it is there, and it is not ours.
-  if (error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists) return true;
-  RemovePartialBackup(backup);
-  return false;
+  if (LinkBackup(target, backup, budget) || AlreadyExists(platform::LastError())) return true;
+  return CopyToBackup(target, backup, budget);
+}
+
+bool RestoreBackup(const std::u16string& target, platform::LockWaitBudget& budget) {
+  const std::u16string backup = target + kBackupSuffix;
+  if (!platform::PathExists(backup)) return true;
+  if (platform::IsSameFile(backup, target)) {
+    // The official bytes never left the target: only the second name goes.
+    return platform::RetryWhileLocked(budget, backup, [&] { return platform::DeleteFile(backup); });
+  }
+  return platform::RetryWhileLocked(budget, target, [&] { return platform::MoveFileReplace(backup, target); });
 }
 
 }  // namespace patch

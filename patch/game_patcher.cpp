@@ -8,6 +8,7 @@
 #include "patch/entry_walk.h"
 #include "patch/file_backup.h"
 #include "platform/fs.h"
+#include "platform/lock_wait.h"
 #include "platform/resource.h"
 
 namespace {
@@ -24,8 +25,8 @@ void CloseIfOpen(ArchiveHandle archive) {
   if (IsArchiveHandle(archive)) (void)CloseArchive(archive);  // ignored: nothing to do about it at exit
 }
 
-bool ExtractTo(ArchiveHandle archive, int32_t index, const std::u16string& target) {
-  return ExtractEntryToFile(archive, index, target.c_str()) == kOk;
+bool ExtractTo(ArchiveHandle archive, int32_t index, const std::u16string& target, platform::LockWaitBudget& budget) {
+  return ExtractEntryToFile(archive, index, target.c_str(), budget) == kOk;
 }
 
 }  // namespace
@@ -59,22 +60,26 @@ bool GamePatcher::CanOperateOn(ArchiveHandle archive) const {
          IsArchiveHandle(archive);
 }
 
+// Each operation waits out files that a scanner holds for a moment, within one budget for all
+// its files, so that a lasting lock on many of them is still reported within seconds.
 bool GamePatcher::InstallPackages() {
   if (!CanOperateOn(packageArchive_)) return false;
-  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [this](int32_t index, const std::u16string& target) {
+  platform::LockWaitBudget budget;
+  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t index, const std::u16string& target) {
+    budget.StartFile();
     // Without its backup the official file could never be put back: leave it as it is.
-    if (!patch::PreserveBeforeOverwrite(target)) return false;
-    return ExtractTo(packageArchive_, index, target);
+    if (!patch::PreserveBeforeOverwrite(target, budget)) return false;
+    return ExtractTo(packageArchive_, index, target, budget);
   });
 }
 
 bool GamePatcher::RestorePackages() {
   if (!CanOperateOn(packageArchive_)) return false;
-  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [](int32_t, const std::u16string& target) {
-    const std::u16string backup = target + kBackupSuffix;
-    // A package file that had no official version before the first install stays in place.
-    if (!platform::PathExists(backup)) return true;
-    return platform::MoveFileReplace(backup, target);
+  platform::LockWaitBudget budget;
+  // A package file that had no official version before the first install stays in place.
+  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t, const std::u16string& target) {
+    budget.StartFile();
+    return patch::RestoreBackup(target, budget);
   });
 }
 
@@ -84,7 +89,9 @@ bool GamePatcher::InstallStockData() { return InstallData(stockDataArchive_); }
 
 bool GamePatcher::InstallData(ArchiveHandle archive) {
   if (!CanOperateOn(archive)) return false;
-  return patch::WalkFileEntries(archive, gameDirectory_, [archive](int32_t index, const std::u16string& target) {
-    return ExtractTo(archive, index, target);
+  platform::LockWaitBudget budget;
+  return patch::WalkFileEntries(archive, gameDirectory_, [&](int32_t index, const std::u16string& target) {
+    budget.StartFile();
+    return ExtractTo(archive, index, target, budget);
   });
 }

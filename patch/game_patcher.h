@@ -26,9 +26,12 @@ class GamePatcher {
   // Each operation returns false at once, touching nothing, unless a game directory is accepted,
   // its launcher still exists and the operation's archive is open. Otherwise it processes every
   // file entry and returns true when none failed; a false result may mean a partly applied state.
+  // Files that another program holds for a moment are waited for, about a second each and three
+  // seconds in all per operation.
 
-  // Writes every package file, first copying a file it replaces to its ".VTBak" backup unless
-  // one exists. A file whose backup cannot be made is left as it is.
+  // Writes every package file, first keeping a file it replaces as its ".VTBak" backup (a hard
+  // link, or a copy where links cannot be made) unless one exists. A file whose backup cannot be
+  // made is left as it is. A file that already holds its entry is not rewritten.
   bool InstallPackages();
   // Moves every existing backup back over its package file.
   bool RestorePackages();

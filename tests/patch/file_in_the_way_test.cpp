@@ -11,6 +11,7 @@
 #include "tests/patch/held_file.h"
 #elif defined(__linux__)
 #include <signal.h>
+#include "platform/fault.h"
 #include <sys/resource.h>
 #endif
 
@@ -102,9 +103,12 @@ class FileSizeLimit {
   struct sigaction savedAction_ {};
 };
 
-// The official file is larger than any file this process may write, so its backup copy breaks
-// off midway, while every archive entry still fits.
+// Where no hard link can be made the backup is a copy. The official file is larger than any file
+// this process may write, so that copy breaks off midway, while every archive entry still fits.
 TEST_F(FileInTheWay, GameFileThatCannotBeBackedUpIsNotOverwrittenNorHalfBackedUp) {
+  constexpr uint32_t kErrorNotSupported = 50;
+  platform::fault::Reset();
+  platform::fault::FailNth(platform::fault::kLink, 1, kErrorNotSupported, 1000);
   uint32_t largestEntry = 0;
   for (const ManifestEntry& entry : files_) largestEntry = std::max(largestEntry, entry.size);
   const size_t limit = largestEntry + 4096;
@@ -128,9 +132,14 @@ TEST_F(FileInTheWay, GameFileThatCannotBeBackedUpIsNotOverwrittenNorHalfBackedUp
   EXPECT_EQ(ReadBytes(tree_.PathOf(stuck_.name)), official);
   EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));  // a partial copy would pass for the backup later
 
+  for (const auto& [path, bytes] : Snapshot(tree_.root())) {
+    EXPECT_FALSE(fs::path(path).filename().string().starts_with("~")) << "a temporary is left: " << path;
+  }
   EXPECT_TRUE(patcher_.InstallPackages());
   EXPECT_TRUE(HoldsEntry(tree_.PathOf(stuck_.name), stuck_));
   EXPECT_EQ(ReadBytes(tree_.BackupOf(stuck_.name)), official);
+  EXPECT_EQ(fs::hard_link_count(tree_.BackupOf(stuck_.name)), 1u);  // a copy, not a link
+  platform::fault::Reset();
 }
 
 #endif
