@@ -45,6 +45,9 @@ uint32_t TotalCount();
 // For the backend, at the top of each operation: counts the call and reports whether it must
 // fail, with the thread's last error already set.
 bool Inject(Op op);
+// A place inside a call where a kill may land too (a copy's file made but not yet filled); counts
+// towards ExitAtCall only.
+void Checkpoint();
 // Writes: also spends `bytes` of the budget.
 bool InjectWrite(uint64_t bytes);
 // Copies: also spends the size of the file at `nativeSource` (when it can be read).

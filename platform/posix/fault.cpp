@@ -73,6 +73,11 @@ bool Inject(Op op) {
   return true;
 }
 
+void Checkpoint() {
+  State& s = Faults();
+  if (++s.total == s.exitAt) ::_exit(kKilledExitCode);
+}
+
 bool InjectWrite(uint64_t bytes) {
   if (Inject(kWrite)) return true;
   if (Spend(bytes)) return false;

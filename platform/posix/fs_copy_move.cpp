@@ -74,6 +74,7 @@ bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to) {
     if (errno == EEXIST) return posix::Fail(kErrorFileExists);
     return posix::FailErrno(errno, target);
   }
+  fault::Checkpoint();
   int err = CopyBytes(in.get(), out.get());
   if (err == 0) {
     const struct timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
