@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <iostream>
 
 #include "archive/archive.h"
 #include "platform/fs.h"
+#ifndef _WIN32
+#include "platform/fault.h"
+#endif
 #include "tests/archive/archive_test_support.h"
 #include "tests/archive/file_times.h"
 #include "tests/support/temp_dir.h"
@@ -96,6 +101,73 @@ TEST(ExtractTimes, StampsAllThreeEntryTimesOnTheWrittenFile) {
       std::cout << "creation time not checked: this file system keeps none that can be set\n";
     }
     EXPECT_EQ(ReadFileBytes(dir.path() / "t"), content);
+  }
+}
+
+// A re-launch finds most targets holding their entry already: those are not rewritten (the same
+// file stays, with the entry's times), and a target that differs in any way is.
+struct InPlaceCase {
+  const char* what;
+  std::function<void(const fs::path& target)> change;  // after the first extraction
+  bool leftInPlace;
+  bool read;  // the second extraction had to read the target
+};
+
+TEST(ExtractInPlace, LeavesOnlyATargetThatHoldsTheEntryAlready) {
+  const uint64_t entryTime = UnixToFileTime(1600000000);
+  const auto restamp = [=](const fs::path& target) {
+    ASSERT_TRUE(platform::SetFileTimes(testsupport::ToU16(target), 0, 0, entryTime));
+  };
+  const std::vector<InPlaceCase> cases = {
+      {"unchanged, last read long ago",
+       [](const fs::path& t) { ASSERT_TRUE(platform::SetFileTimes(testsupport::ToU16(t), 0, UnixToFileTime(9), 0)); },
+       true, true},
+      {"one byte changed, same size and time",
+       [&](const fs::path& t) {
+         std::fstream(t, std::ios::in | std::ios::out | std::ios::binary).seekp(70000).put('!');
+         restamp(t);
+       },
+       false, true},
+      {"same bytes, another time",
+       [](const fs::path& t) { ASSERT_TRUE(platform::SetFileTimes(testsupport::ToU16(t), 0, 0, UnixToFileTime(7))); },
+       false, false},
+      {"one byte longer, same time",
+       [&](const fs::path& t) {
+         std::ofstream(t, std::ios::app | std::ios::binary).put('!');
+         restamp(t);
+       },
+       false, false},
+  };
+  ziptools::Entry e = FileEntry("p.upk", ziptools::NoiseBytes(300000, 9), ziptools::kDeflated);
+  e.localExtra = ziptools::ExtendedTimestamp(7, {1600000000, 1500000000, 1400000000});
+  const auto bytes = SingleEntryArchive(e);
+  auto handle = Open(bytes);
+  for (const InPlaceCase& c : cases) {
+    TempDir dir;
+    const std::u16string target = dir.u16() + u"p.upk";
+    ASSERT_EQ(ExtractEntryToFile(handle.get(), 0, target.c_str()), kOk) << c.what;
+    c.change(dir.path() / "p.upk");
+    fs::create_hard_link(dir.path() / "p.upk", dir.path() / "witness");  // the file that was there
+#ifndef _WIN32
+    platform::fault::Reset();
+#endif
+    ASSERT_EQ(ExtractEntryToFile(handle.get(), 0, target.c_str()), kOk) << c.what;
+    EXPECT_EQ(platform::IsSameFile(target, dir.u16() + u"witness"), c.leftInPlace) << c.what;
+#ifndef _WIN32
+    EXPECT_EQ(platform::fault::Count(platform::fault::kOpenInput), c.read ? 1u : 0u) << c.what;
+    if (c.leftInPlace) {
+      EXPECT_EQ(platform::fault::Count(platform::fault::kCreate) + platform::fault::Count(platform::fault::kWrite) +
+                    platform::fault::Count(platform::fault::kMove),
+                0u)
+          << c.what;
+    }
+#endif
+    const auto times = ReadFileTimes(dir.path() / "p.upk");  // before reading moves the access time
+    ASSERT_TRUE(times.has_value());
+    EXPECT_EQ(times->modification, entryTime) << c.what;
+    EXPECT_EQ(times->access, UnixToFileTime(1500000000)) << c.what;
+    EXPECT_EQ(ReadFileBytes(dir.path() / "p.upk"), e.content) << c.what;
+    EXPECT_EQ(ListNames(dir.path()), (std::set<std::string>{"p.upk", "witness"})) << c.what;
   }
 }
 

@@ -18,61 +18,12 @@
 #include "patch/game_patcher.h"
 #include "platform/fault.h"
 #include "platform/fs.h"
-#include "tests/support/temp_dir.h"
+#include "tests/faults/game_files.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 namespace fault = platform::fault;
-using testsupport::ReadFileBytes;
-using testsupport::WriteFileText;
-
-// Relative path -> file bytes; directories map to a marker no test file holds.
-using Tree = std::map<std::string, std::string>;
-const std::string kDirectory = "<directory>";
-
-Tree Snapshot(const fs::path& root) {
-  Tree tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    const std::u8string relative = fs::relative(item.path(), root).generic_u8string();
-    const std::string key(relative.begin(), relative.end());
-    if (item.is_directory()) {
-      tree[key] = kDirectory;
-    } else {
-      const auto bytes = ReadFileBytes(item.path());
-      tree[key] = std::string(bytes.begin(), bytes.end());
-    }
-  }
-  return tree;
-}
-
-std::optional<std::string> Lookup(const Tree& tree, const std::string& key) {
-  auto it = tree.find(key);
-  if (it == tree.end()) return std::nullopt;
-  return it->second;
-}
-
-std::string Describe(const std::optional<std::string>& value) {
-  if (!value) return "absent";
-  if (*value == kDirectory) return "a directory";
-  return std::to_string(value->size()) + " bytes";
-}
-
-class Game {
- public:
-  Game() : root_(scratch_.path() / "game") {
-    WriteFileText(root_ / "TCLS" / "Launcher.exe", "launcher");
-  }
-  const fs::path& root() const { return root_; }
-  std::u16string directory() const { return testsupport::ToU16(root_); }
-  void Write(const std::string& name, const std::string& text) const { WriteFileText(root_ / name, text); }
-
- private:
-  testsupport::TempDir scratch_;
-  fs::path root_;
-};
-
-const std::string kBackup = ".VTBak";
+using namespace faulttest;
 
 struct Operation {
   const char* name;

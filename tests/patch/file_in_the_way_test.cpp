@@ -142,6 +142,21 @@ TEST_F(FileInTheWay, GameFileThatCannotBeBackedUpIsNotOverwrittenNorHalfBackedUp
   platform::fault::Reset();
 }
 
+// The backup is linked, then the replacement fails: the backup is the game file under a second
+// name. A restore must still leave the official bytes at the target and no backup.
+TEST_F(FileInTheWay, RestoreAfterAFailedReplaceLeavesTheOfficialFileAndNoBackup) {
+  constexpr uint32_t kErrorWriteProtect = 19;
+  platform::fault::Reset();
+  platform::fault::FailNth(platform::fault::kMove, 1, kErrorWriteProtect, 1000);
+  EXPECT_FALSE(patcher_.InstallPackages());
+  platform::fault::Reset();
+  ASSERT_TRUE(platform::IsSameFile(testsupport::ToU16(tree_.BackupOf(stuck_.name)), StuckPath()));
+
+  EXPECT_TRUE(patcher_.RestorePackages());
+  EXPECT_EQ(ReadBytes(tree_.PathOf(stuck_.name)), OfficialBytes(stuck_.name));
+  EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));
+}
+
 #endif
 
 }  // namespace

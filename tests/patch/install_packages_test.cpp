@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "patch/game_patcher.h"
+#include "platform/fs.h"
 #include "sample_manifest.h"
 #include "tests/patch/game_tree.h"
 
@@ -67,6 +68,32 @@ TEST_F(PackageInstall, InstallBacksUpOfficialFilesAndRestorePutsThemBack) {
 
   ASSERT_TRUE(patcher_.RestorePackages());
   ExpectOfficialWithoutBackups();
+}
+
+// The backup is the official file itself under a second name: its bytes, attributes and times
+// are those the game shipped, and nothing was copied.
+TEST_F(PackageInstall, FirstInstallKeepsEachOfficialFileItselfAsItsBackup) {
+  PlaceOfficialPackages();
+  const uint64_t shipped = 130000000000000000ULL;  // 2012-12-13, long before the archive's times
+  const auto witnessOf = [&](const ManifestEntry& entry) {  // a name of the official file outside the game
+    return tree_.scratch() / (std::to_string(&entry - files_.data()) + ".witness");
+  };
+  for (const ManifestEntry& entry : files_) {
+    ASSERT_TRUE(platform::SetFileTimes(testsupport::ToU16(tree_.PathOf(entry.name)), 0, shipped, shipped));
+    fs::create_hard_link(tree_.PathOf(entry.name), witnessOf(entry));
+  }
+  const uint32_t attributes = platform::GetFileAttributes(testsupport::ToU16(tree_.PathOf(files_[0].name)));
+
+  ASSERT_TRUE(patcher_.InstallPackages());
+  ExpectPatchedWithBackups();
+  for (const ManifestEntry& entry : files_) {
+    const std::u16string backup = testsupport::ToU16(tree_.BackupOf(entry.name));
+    EXPECT_TRUE(platform::IsSameFile(backup, testsupport::ToU16(witnessOf(entry)))) << entry.name;
+    platform::FileInfo info{};
+    ASSERT_TRUE(platform::GetFileInfo(backup, &info));
+    EXPECT_EQ(info.lastWriteTime, shipped) << entry.name;
+    EXPECT_EQ(info.attributes, attributes) << entry.name;
+  }
 }
 
 TEST_F(PackageInstall, SecondInstallKeepsBackupsOfOfficialFiles) {
