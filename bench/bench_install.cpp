@@ -1,5 +1,6 @@
-// Times InstallPackages on the full-size package archive against a minimal zlib loop, unzip and
-// bsdtar, and times a second install and a restore. Not a test: it prints numbers.
+// Times each launch action as a player presses it, on the full-size package archive, against a
+// minimal zlib loop, unzip and bsdtar (a fresh install), and rsync and cp re-syncing an extracted
+// copy (a re-launch). Not a test: it prints numbers, and a last machine-readable "ratios:" line.
 //
 //   cmake --build build/native --target bench_install && build/native/bench/bench_install [--runs N] [--work-dir DIR]
 #include <unistd.h>
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <fstream>
 #include <span>
 #include <string>
@@ -27,6 +30,7 @@ namespace {
 
 struct Phase {
   const char* name;
+  const char* key;  // in the ratios line; empty for phases it leaves out
   std::vector<bench::Measurement> runs;
 };
 
@@ -46,7 +50,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     } else if (arg == "--only" && i + 1 < argc) {
       options.only = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--runs N] [--work-dir DIR] [--only loop|loop64|loop256|empty|first|second]\n", argv[0]);
+      std::fprintf(stderr, "usage: %s [--runs N] [--work-dir DIR] [--only loop|loop64|loop256|empty|first|patched-again|official-again]\n", argv[0]);
       return false;
     }
   }
@@ -77,15 +81,22 @@ void MakeGameTree(const fs::path& root, const std::vector<bench::ZipItem>& items
 
 std::u16string GameDirectory(const fs::path& root) { return root.u16string(); }
 
-bool Install(const fs::path& root) {
+using Operation = bool (GamePatcher::*)();
+
+// One press of a launch button: its two operations, the second only after the first succeeded.
+bool Press(const fs::path& root, Operation first, Operation second) {
   GamePatcher patcher(GameDirectory(root));
-  return patcher.InstallPackages();
+  return (patcher.*first)() && (second == nullptr || (patcher.*second)());
 }
 
-bool Restore(const fs::path& root) {
-  GamePatcher patcher(GameDirectory(root));
-  return patcher.RestorePackages();
-}
+bool Install(const fs::path& root) { return Press(root, &GamePatcher::InstallPackages, nullptr); }
+bool Patched(const fs::path& root) { return Press(root, &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData); }
+bool Official(const fs::path& root) { return Press(root, &GamePatcher::RestorePackages, &GamePatcher::InstallStockData); }
+bool Summoner(const fs::path& root) { return Press(root, &GamePatcher::InstallPackages, &GamePatcher::InstallStockData); }
+
+// A separate function, so that a profiler can collect this press alone
+// (valgrind --tool=callgrind --collect-atstart=no --toggle-collect=PressedAgain).
+[[gnu::noinline]] bool PressedAgain(const fs::path& root, bool (*press)(const fs::path&)) { return press(root); }
 
 // Dirty pages of one phase must not be written back on the next phase's clock.
 bench::Measurement Settled(bench::Measurement m) {
@@ -116,10 +127,16 @@ int RunOnly(const std::string& phase, std::span<const uint8_t> archive, const st
   if (phase == "loop" || phase == "loop64" || phase == "loop256") {
     const size_t inflateBytes = phase == "loop" ? 1 : phase == "loop64" ? 4 : 16;
     ok = bench::ExtractWithZlibLoop(archive, items, dir.string(), inflateBytes * bench::kPieceBytes);
-  } else if (phase == "empty" || phase == "first" || phase == "second") {
-    MakeGameTree(dir, items, phase != "empty");
-    if (phase == "second") Install(dir);
+  } else if (phase == "empty") {
+    MakeGameTree(dir, items, false);
     ok = Install(dir);
+  } else if (phase == "first") {
+    MakeGameTree(dir, items, true);
+    ok = Patched(dir);
+  } else if (phase == "patched-again" || phase == "official-again") {
+    MakeGameTree(dir, items, true);
+    const auto press = phase == "patched-again" ? Patched : Official;
+    ok = Patched(dir) && press(dir) && PressedAgain(dir, press);
   } else {
     std::fprintf(stderr, "unknown phase %s\n", phase.c_str());
     return 2;
@@ -160,21 +177,39 @@ int main(int argc, char** argv) {
     return status;
   }
 
-  Phase loop{"zlib loop, 16 KiB inflate (baseline)", {}};
-  Phase loop64{"zlib loop, 64 KiB inflate, 16 KiB writes", {}};
-  Phase loopWide{"zlib loop, 256 KiB inflate, 16 KiB writes", {}};
-  Phase unzip{"unzip -o -q", {}};
-  Phase bsdtar{"bsdtar -xf", {}};
-  Phase installEmpty{"InstallPackages, no game files yet", {}};
-  Phase installFirst{"InstallPackages, first (backs up each file)", {}};
-  Phase installSecond{"InstallPackages, second (backups exist)", {}};
-  Phase restore{"RestorePackages", {}};
+  Phase loop{"zlib loop, 16 KiB inflate (baseline)", "", {}};
+  Phase loop64{"zlib loop, 64 KiB inflate, 16 KiB writes", "", {}};
+  Phase loopWide{"zlib loop, 256 KiB inflate, 16 KiB writes", "", {}};
+  Phase unzip{"unzip -o -q", "unzip", {}};
+  Phase bsdtar{"bsdtar -xf", "bsdtar", {}};
+  Phase cold{"fresh install (InstallPackages, no game files)", "cold", {}};
+  Phase first{"patched, first over official files", "first", {}};
+  Phase patchedAgain{"patched again", "patched-again", {}};
+  Phase toOfficial{"patched to official", "to-official", {}};
+  Phase officialAgain{"official again", "official-again", {}};
+  Phase toPatched{"official to patched", "to-patched", {}};
+  Phase summonerAgain{"summoner again", "summoner-again", {}};
+  Phase rsync{"rsync -a, identical copy", "rsync", {}};
+  Phase rsyncChecksum{"rsync -a --checksum, identical copy", "rsync-checksum", {}};
+  Phase cp{"cp -r of the extracted tree", "cp", {}};
+  const std::vector<Phase*> phases = {&loop,  &loop64,        &loopWide,   &unzip,         &bsdtar,
+                                      &cold,  &first,         &patchedAgain, &toOfficial, &officialAgain,
+                                      &toPatched, &summonerAgain, &rsync,    &rsyncChecksum, &cp};
 
   std::printf("Package archive: %s\n", archivePath.c_str());
   std::printf("  %.1f MB, %zu entries, %.1f MB unpacked; %d runs in %s\n", static_cast<double>(archive.bytes().size()) / 1e6,
               items->size(), static_cast<double>(unpacked) / 1e6, options.runs, work.c_str());
   const std::string loadBefore = LoadAverage();
   bool allOk = true;
+  const fs::path source = fs::path(work) / "extracted";
+  const fs::path copy = fs::path(work) / "copy";
+  const fs::path floor = fs::path(work) / "floor";
+  const auto measure = [](Phase& phase, const std::function<bool()>& press) {
+    phase.runs.push_back(Settled(bench::RunInChild(press)));
+  };
+  const auto program = [](Phase& phase, const std::vector<std::string>& command) {
+    phase.runs.push_back(Settled(bench::RunProgram(command)));
+  };
   for (int run = 0; run < options.runs; ++run) {
     std::printf("  run %d/%d...\n", run + 1, options.runs);
     std::fflush(stdout);
@@ -184,28 +219,44 @@ int main(int argc, char** argv) {
       ::sync();
     };
     fresh();
-    loop.runs.push_back(Settled(bench::RunInChild(
-        [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), bench::kPieceBytes); })));
+    measure(loop, [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), bench::kPieceBytes); });
     fresh();
-    loop64.runs.push_back(Settled(bench::RunInChild(
-        [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), 4 * bench::kPieceBytes); })));
+    measure(loop64, [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), 4 * bench::kPieceBytes); });
     fresh();
-    loopWide.runs.push_back(Settled(bench::RunInChild(
-        [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), 16 * bench::kPieceBytes); })));
+    measure(loopWide, [&] { return bench::ExtractWithZlibLoop(archive.bytes(), *items, dir.string(), 16 * bench::kPieceBytes); });
     fresh();
-    unzip.runs.push_back(Settled(bench::RunProgram({"unzip", "-o", "-q", archivePath, "-d", dir.string()})));
+    program(unzip, {"unzip", "-o", "-q", archivePath, "-d", dir.string()});
     fresh();
-    bsdtar.runs.push_back(Settled(bench::RunProgram({"bsdtar", "-xf", archivePath, "-C", dir.string()})));
+    program(bsdtar, {"bsdtar", "-xf", archivePath, "-C", dir.string()});
 
     MakeGameTree(dir, *items, false);
     ::sync();
-    installEmpty.runs.push_back(Settled(bench::RunInChild([&] { return Install(dir); })));
+    measure(cold, [&] { return Install(dir); });
 
+    // The launch buttons in the order a player might press them, over one game tree.
     MakeGameTree(dir, *items, true);
     ::sync();
-    installFirst.runs.push_back(Settled(bench::RunInChild([&] { return Install(dir); })));
-    installSecond.runs.push_back(Settled(bench::RunInChild([&] { return Install(dir); })));
-    restore.runs.push_back(Settled(bench::RunInChild([&] { return Restore(dir); })));
+    measure(first, [&] { return Patched(dir); });
+    measure(patchedAgain, [&] { return Patched(dir); });
+    measure(toOfficial, [&] { return Official(dir); });
+    measure(officialAgain, [&] { return Official(dir); });
+    measure(toPatched, [&] { return Patched(dir); });
+    if (!bench::RunInChild([&] { return Summoner(dir); }).ok) std::fprintf(stderr, "summoner press failed\n");
+    ::sync();
+    measure(summonerAgain, [&] { return Summoner(dir); });
+
+    // The anchors for a re-launch: re-syncing an identical copy of the extracted packages.
+    fs::remove_all(source);
+    fs::remove_all(copy);
+    fs::create_directories(source);
+    bench::RunProgram({"bsdtar", "-xf", archivePath, "-C", source.string()});
+    bench::RunProgram({"cp", "-a", source.string(), copy.string()});
+    ::sync();
+    program(rsync, {"rsync", "-a", source.string() + "/", copy.string() + "/"});
+    program(rsyncChecksum, {"rsync", "-a", "--checksum", source.string() + "/", copy.string() + "/"});
+    fs::remove_all(floor);
+    ::sync();
+    program(cp, {"cp", "-r", source.string(), floor.string()});
   }
   fs::remove_all(work);
 
@@ -220,7 +271,9 @@ int main(int argc, char** argv) {
 
   std::printf("\n%-46s %8s %7s %6s %7s %7s %6s %9s\n", "phase", "median s", "min s", "ratio", "MB/s", "cpu s",
               "ratio", "peak RSS");
-  for (const Phase* phase : {&loop, &loop64, &loopWide, &unzip, &bsdtar, &installEmpty, &installFirst, &installSecond, &restore}) {
+  std::string ratios = "ratios:";
+  std::map<std::string, double> ratioOf;
+  for (const Phase* phase : phases) {
     std::vector<double> times;
     std::vector<double> cpu;
     long peak = 0;
@@ -236,7 +289,15 @@ int main(int argc, char** argv) {
                 *std::min_element(times.begin(), times.end()), median / baseline,
                 static_cast<double>(unpacked) / 1e6 / median, Median(cpu), Median(cpu) / baselineCpu,
                 static_cast<double>(peak) / 1024.0, ok ? "" : "  FAILED");
+    ratioOf[phase->key] = median / baseline;
     allOk = allOk && ok;
+  }
+  // Keys in a fixed order that scripts may rely on.
+  for (const char* key : {"cold", "bsdtar", "unzip", "first", "patched-again", "to-official", "official-again",
+                          "to-patched", "summoner-again", "rsync", "rsync-checksum", "cp"}) {
+    char value[48];
+    std::snprintf(value, sizeof value, " %s=%.3f", key, ratioOf[key]);
+    ratios += value;
   }
   std::printf("Wall: median and fastest time from fork to exit, its ratio to the baseline loop (lower is\n"
               "faster), unpacked MB per second. CPU: median user + system time of the child and its ratio.\n"
@@ -244,5 +305,8 @@ int main(int argc, char** argv) {
               "Peak RSS: the largest ru_maxrss of the runs, counting the archive pages touched: mapped for the\n"
               "loops and the patcher (the executable's own data), read through buffers by unzip and bsdtar.\n",
               loadBefore.c_str(), LoadAverage().c_str());
+  std::printf("The presses run in this order over one tree that starts with official files; summoner once,\n"
+              "unmeasured, before summoner again. rsync and cp work on a tree bsdtar extracted.\n");
+  std::printf("%s\n", ratios.c_str());
   return allOk ? 0 : 1;
 }

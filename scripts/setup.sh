@@ -16,6 +16,8 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
   # archive fixtures and helper scripts
   libarchive-tools unzip python3
+  # the benchmark's re-sync anchors
+  rsync
 )
 
 sudo_cmd=()
