@@ -8,11 +8,16 @@
 #include "tests/patch/game_tree.h"
 
 #ifdef _WIN32
+#include <chrono>
+#include <optional>
+#include <thread>
+
 #include "tests/patch/held_file.h"
 #elif defined(__linux__)
 #include <signal.h>
-#include "platform/fault.h"
 #include <sys/resource.h>
+
+#include "platform/fault.h"
 #endif
 
 namespace patchtest {
@@ -67,6 +72,49 @@ TEST_F(FileInTheWay, GameFileHeldOpenWithoutSharingIsNeitherBackedUpNorOverwritt
   EXPECT_TRUE(patcher_.InstallPackages());
   EXPECT_TRUE(HoldsEntry(tree_.PathOf(stuck_.name), stuck_));
   EXPECT_EQ(ReadBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
+}
+
+// A scanner (or a second copy of the tool) holds a file without sharing for a moment, then lets
+// go: the install waits it out and succeeds without a message.
+class BriefHold {
+ public:
+  BriefHold(const fs::path& path, std::chrono::milliseconds hold) : file_(std::in_place, path) {
+    held_ = file_->held();
+    release_ = std::thread([this, hold] {
+      std::this_thread::sleep_for(hold);
+      file_.reset();
+    });
+  }
+  ~BriefHold() { release_.join(); }
+  BriefHold(const BriefHold&) = delete;
+  BriefHold& operator=(const BriefHold&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  std::optional<HeldFile> file_;
+  bool held_ = false;
+  std::thread release_;
+};
+
+TEST_F(FileInTheWay, FileHeldForAMomentIsWaitedOut) {
+  const fs::path leftover = fs::path(TemporaryPathFor(StuckPath()));
+  testsupport::WriteFileBytes(leftover, {'k', 'i', 'l', 'l', 'e', 'd'});
+  for (const fs::path& path : {tree_.PathOf(stuck_.name), leftover}) {
+    SCOPED_TRACE(path.string());
+    bool installed = false;
+    {
+      BriefHold hold(path, std::chrono::milliseconds(300));
+      ASSERT_TRUE(hold.held());
+      installed = patcher_.InstallPackages();
+    }
+    EXPECT_TRUE(installed);
+    EXPECT_TRUE(HoldsEntry(tree_.PathOf(stuck_.name), stuck_));
+    EXPECT_EQ(ReadBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
+    EXPECT_FALSE(fs::exists(leftover));
+    // Round two holds what a killed run left beside the official file again.
+    ASSERT_TRUE(patcher_.RestorePackages());
+    testsupport::WriteFileBytes(leftover, {'k', 'i', 'l', 'l', 'e', 'd'});
+  }
 }
 
 #else
