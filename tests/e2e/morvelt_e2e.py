@@ -313,6 +313,17 @@ def wait_launches(game, count):
     check(launches(game) == count, f"launcher started {launches(game)} times, expected {count}")
 
 
+def file_identities(game):
+    """Every file below game: which file it is, its size and last-write time, and its bytes."""
+    identities = {}
+    for root, _, files in os.walk(game):
+        for f in files:
+            path = os.path.join(root, f)
+            st = os.stat(path)
+            identities[os.path.relpath(path, game).replace(os.sep, "/")] = (st.st_ino, st.st_size, st.st_mtime_ns, read(path))
+    return identities
+
+
 def settings_value(folder):
     path = os.path.join(folder, "Morvelt.ini")
     if not os.path.exists(path):
@@ -410,8 +421,18 @@ def case_launch_actions(env):
     # Only files that existed get a backup, holding the bytes from before the install.
     check_files(env, game, env.patched, {name: env.original(name) for name in originals})
 
-    tool.click(SUMMONER)
+    # Pressed again, the same button finds everything in place and rewrites nothing.
+    before = file_identities(game)
+    tool.click(PATCHED)
     wait_launches(game, 2)
+    check(tool.message_box(0) is None, "the second patched launch reported a failure")
+    after = file_identities(game)
+    changed = sorted(name for name in before.keys() | after.keys()
+                     if before.get(name) != after.get(name) and name != "TCLS/launched.log")
+    check(not changed, f"the second patched launch changed {changed[:5]}")
+
+    tool.click(SUMMONER)
+    wait_launches(game, 3)
     check(tool.message_box(0) is None, "summoner launch reported a failure")
     # A second install keeps the first backups; files it wrote itself last time now get theirs.
     backups = dict(env.package.files)
@@ -419,7 +440,7 @@ def case_launch_actions(env):
     check_files(env, game, env.stock, backups)
 
     tool.click(OFFICIAL)
-    wait_launches(game, 3)
+    wait_launches(game, 4)
     check(tool.message_box(0) is None, "official launch reported a failure")
     for name in originals:
         check(read(os.path.join(game, name)) == env.original(name), f"{name} was not restored")
@@ -432,7 +453,7 @@ def case_launch_actions(env):
     check(not leftovers, f"backups left after restore: {leftovers[:3]}")
     # No owner, verb "open", no parameters, no working directory, SW_SHOW (5).
     launcher = (0, "open", expected_dir + "TCLS\\Launcher.exe", 0, 0, 5)
-    check(tool.shell_calls() == [launcher] * 3, f"shell calls {tool.shell_calls()}, expected 3 x {launcher}")
+    check(tool.shell_calls() == [launcher] * 4, f"shell calls {tool.shell_calls()}, expected 4 x {launcher}")
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
 
