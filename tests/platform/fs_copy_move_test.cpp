@@ -79,6 +79,52 @@ TEST(MoveFileReplace, RefusesATargetUnderAMissingFolderAndKeepsTheSource) {
   EXPECT_EQ(ReadFileBytes(dir.path() / "a"), kSource);
 }
 
+TEST(MoveFileNoReplace, NeverReplacesAnExistingNameAndMovesIntoAFreeOne) {
+  TempDir dir;
+  testsupport::WriteFileBytes(dir.path() / "a", kSource);
+  testsupport::WriteFileBytes(dir.path() / "b", kTarget);
+  EXPECT_FALSE(platform::MoveFileNoReplace(dir.u16() + u"a", dir.u16() + u"b"));
+  EXPECT_TRUE(platform::LastError() == platform::kErrorAlreadyExists || platform::LastError() == platform::kErrorFileExists)
+      << platform::LastError();
+  EXPECT_EQ(ReadFileBytes(dir.path() / "b"), kTarget);
+  ASSERT_TRUE(platform::MoveFileNoReplace(dir.u16() + u"a", dir.u16() + u"c"));
+  EXPECT_EQ(ReadFileBytes(dir.path() / "c"), kSource);
+  EXPECT_FALSE(fs::exists(dir.path() / "a"));
+}
+
+// A backup made as a second name must keep the old bytes when the game file is replaced.
+TEST(CreateHardLink, SecondNameIsTheSameFileAndKeepsItsBytesWhenTheFirstIsReplaced) {
+  TempDir dir;
+  const std::vector<uint8_t> large = std::vector<uint8_t>(300000, 'p');
+  testsupport::WriteFileBytes(dir.path() / "a.upk", large);
+  const uint64_t stamp = 125963012967890000ULL;
+  ASSERT_TRUE(platform::SetFileTimes(dir.u16() + u"a.upk", 0, stamp, stamp));
+  ASSERT_TRUE(platform::CreateHardLink(dir.u16() + u"a.upk", dir.u16() + u"a.upk.VTBak"));
+  EXPECT_TRUE(platform::IsSameFile(dir.u16() + u"a.upk", dir.u16() + u"a.upk.VTBak"));
+  platform::FileInfo info{};
+  ASSERT_TRUE(platform::GetFileInfo(dir.u16() + u"a.upk.VTBak", &info));
+  EXPECT_EQ(info.size, large.size());
+  EXPECT_EQ(info.lastWriteTime, stamp);
+  EXPECT_EQ(info.attributes & (platform::kAttrDirectory | platform::kAttrReadOnly), 0u);
+  EXPECT_FALSE(platform::CreateHardLink(dir.u16() + u"a.upk", dir.u16() + u"a.upk.VTBak"));  // never replaces
+
+  testsupport::WriteFileBytes(dir.path() / "new", kTarget);
+  ASSERT_TRUE(platform::MoveFileReplace(dir.u16() + u"new", dir.u16() + u"a.upk"));
+  EXPECT_FALSE(platform::IsSameFile(dir.u16() + u"a.upk", dir.u16() + u"a.upk.VTBak"));
+  std::vector<uint8_t> read;
+  platform::InputFile backup = platform::InputFile::Open(dir.u16() + u"a.upk.VTBak");
+  ASSERT_TRUE(backup.IsOpen());
+  for (uint8_t piece[65536];;) {
+    uint32_t got = 0;
+    ASSERT_TRUE(backup.Read(piece, sizeof piece, &got));
+    if (got == 0) break;
+    read.insert(read.end(), piece, piece + got);
+  }
+  EXPECT_EQ(read, large);
+  EXPECT_FALSE(platform::InputFile::Open(dir.u16() + u"none").IsOpen());
+  EXPECT_FALSE(platform::GetFileInfo(dir.u16() + u"none", &info));
+}
+
 TEST(DeleteFile, RemovesAWritableFile) {
   TempDir dir;
   testsupport::WriteFileBytes(dir.path() / "a", kSource);
