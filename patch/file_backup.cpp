@@ -48,6 +48,11 @@ bool PreserveBeforeOverwrite(const std::u16string& target, platform::LockWaitBud
   // What a killed copy left; nothing is there almost always, and then this costs one look.
   (void)RemoveLeftoverTemporary(TemporaryPathFor(backup));  // ignored: CopyToBackup tries again
   if (platform::PathExists(backup)) return true;
+  // A link would be made even to a file that cannot be read, which a copy never was: one that the
+  // running game holds without sharing is left alone, neither backed up nor overwritten.
+  const bool readable =
+      platform::RetryWhileLocked(budget, target, [&] { return platform::InputFile::Open(target).IsOpen(); });
+  if (!readable) return false;
   if (LinkBackup(target, backup, budget) || AlreadyExists(platform::LastError())) return true;
   return CopyToBackup(target, backup, budget);
 }

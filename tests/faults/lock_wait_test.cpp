@@ -41,6 +41,7 @@ const LockCase kPassingLocks[] = {
     {"probe of a target being released", &GamePatcher::InstallPackages, {{fault::kCreate, kDenied, 3}}},
     {"move over a target that a scanner holds", &GamePatcher::InstallPackages, {{fault::kMove, kSharing, 5}}},
     {"move of a temporary being scanned", &GamePatcher::InstallPackages, {{fault::kMove, kDenied, 5}}},
+    {"backup of a file being read by a scanner", &GamePatcher::InstallPackages, {{fault::kOpenInput, kSharing, 3}}},
     {"backup link of a held file", &GamePatcher::InstallPackages, {{fault::kLink, kSharing, 3}}},
     {"backup copy of a held file",
      &GamePatcher::InstallPackages,
