@@ -423,15 +423,19 @@ def case_launch_actions(env):
     # Only files that existed get a backup, holding the bytes from before the install.
     check_files(env, game, env.patched, {name: env.original(name) for name in originals})
 
-    # Pressed again, the same button finds everything in place and rewrites nothing.
+    # Pressed again, the same button finds everything in place and rewrites nothing. The files
+    # the first press created now gain their backups, as second names of the same files.
     before = file_identities(game)
     tool.click(PATCHED)
     wait_launches(game, 2)
     check(tool.message_box(0) is None, "the second patched launch reported a failure")
     after = file_identities(game)
-    changed = sorted(name for name in before.keys() | after.keys()
-                     if before.get(name) != after.get(name) and name != "TCLS/launched.log")
+    changed = sorted(name for name in before if before[name] != after.get(name) and name != "TCLS/launched.log")
     check(not changed, f"the second patched launch changed {changed[:5]}")
+    added = sorted(after.keys() - before.keys())
+    unlinked = [name for name in added
+                if not name.endswith(".VTBak") or after[name][0] != after[name[:-len(".VTBak")]][0]]
+    check(not unlinked, f"the second patched launch added {unlinked[:5]}, not second names of game files")
 
     tool.click(SUMMONER)
     wait_launches(game, 3)
