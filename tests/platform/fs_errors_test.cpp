@@ -83,6 +83,14 @@ TEST(ErrorCodes, FailuresReportTheWindowsCode) {
       {"remove non-empty directory", [&] { return platform::RemoveDirectory(base + u"full"); }, 145},
       {"move missing source", [&] { return platform::MoveFileReplace(base + u"none", base + u"other"); },
        platform::kErrorFileNotFound},
+      // A program that is running may not be written (ETXTBSY on Linux).
+      {"writing the running program",
+       [&] {
+         return platform::OutputFile::Open(platform::GetModuleFileName(), platform::Disposition::kOpenExisting,
+                                           platform::kAttrNormal)
+             .IsOpen();
+       },
+       platform::kErrorSharingViolation},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(c.call()) << c.name;
