@@ -19,12 +19,20 @@ elseif(DEFINED ENV{HOME})
 else()
   set(_morvelt_cache "/var/cache/morvelt")
 endif()
-set(MORVELT_CURL_MINGW_ROOT "${_morvelt_cache}/curl-i686-w64-mingw32" CACHE PATH
-    "Static libcurl for i686-w64-mingw32 (made by scripts/setup.d/50-curl-mingw.sh)")
+# The toolchain file names its host; the cache holds one build per host.
+if(DEFINED MINGW_PREFIX)
+  set(_morvelt_curl_host "${MINGW_PREFIX}")
+elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(_morvelt_curl_host x86_64-w64-mingw32)
+else()
+  set(_morvelt_curl_host i686-w64-mingw32)
+endif()
+set(MORVELT_CURL_MINGW_ROOT "${_morvelt_cache}/curl-${_morvelt_curl_host}" CACHE PATH
+    "Static libcurl for ${_morvelt_curl_host} (made by scripts/setup.d/50-curl-mingw.sh)")
 
 if(NOT EXISTS "${MORVELT_CURL_MINGW_ROOT}/lib/libcurl.a" OR NOT EXISTS "${MORVELT_CURL_MINGW_ROOT}/include/curl/curl.h")
   message(FATAL_ERROR "No static libcurl for Windows at ${MORVELT_CURL_MINGW_ROOT}: "
-                      "run scripts/setup.d/50-curl-mingw.sh (or scripts/setup.sh) first.")
+                      "run scripts/setup.d/50-curl-mingw.sh ${_morvelt_curl_host} (or scripts/setup.sh) first.")
 endif()
 
 add_library(CURL::libcurl STATIC IMPORTED GLOBAL)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds what is missing (win32 preset), prepares a demo game install and starts Morvelt.exe on it
-# under Wine.
+# Builds what is missing (win32 preset, or win64 where 32-bit programs cannot run), prepares a
+# demo game install and starts Morvelt.exe on it under Wine.
 #
-# The demo lives in build/win32/demo/ (or $MORVELT_BUILD_DIR/demo/) and is made afresh on every run:
+# The demo lives in build/<preset>/demo/ (or $MORVELT_BUILD_DIR/demo/) and is made afresh on every run:
 #   game/TCLS/Launcher.exe   a stand-in launcher that appends "started" to game/TCLS/launched.log
 #   game/bin/Client.exe      present, as in a real install
 #   game/contents/...        original bytes for a few of the package files the tool replaces
@@ -20,11 +20,19 @@ log() { printf '[run] %s\n' "$*"; }
 
 scripts/setup.sh </dev/null
 
-# MORVELT_BUILD_DIR: another build directory of the win32 preset (default: the preset's own).
-build="${MORVELT_BUILD_DIR:-build/win32}"
+# The shipped 32-bit build, or the 64-bit one where this machine cannot execute 32-bit programs.
+preset=win32
+# shellcheck source=wine-arch.sh
+. scripts/wine-arch.sh
+if ! morvelt_host_runs_32bit; then
+  preset=win64
+  log "this machine cannot execute 32-bit programs: running the win64 preset's build"
+fi
+# MORVELT_BUILD_DIR: another build directory of that preset (default: the preset's own).
+build="${MORVELT_BUILD_DIR:-build/$preset}"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  log "configuring the win32 preset in $build"
-  cmake --preset win32 -B "$build" </dev/null >/dev/null
+  log "configuring the $preset preset in $build"
+  cmake --preset "$preset" -B "$build" </dev/null >/dev/null
 fi
 log "building Morvelt.exe"
 cmake --build "$build" -j2 --target Morvelt morvelt_fake_launcher </dev/null >/dev/null

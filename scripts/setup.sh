@@ -10,8 +10,10 @@ packages=(
   # native builds, sanitizers, fuzzing
   cmake make g++ clang libclang-rt-14-dev zlib1g-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev googletest
-  # the Windows cross build (posix thread model), its zlib, and sources for extra libraries
+  # the Windows cross builds (posix thread model), their zlib (both architectures), and sources for
+  # extra libraries; the 64-bit one runs the tests where 32-bit programs cannot run
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   # running and looking at the Windows build
   wine wine32:i386 wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
   # archive fixtures and helper scripts
@@ -47,9 +49,13 @@ else
   fi
 fi
 
-# The unprivileged user that runs Wine for root, and this checkout's Wine prefix.
+# The unprivileged user that runs Wine for root, and this checkout's Wine prefix: the 32-bit one,
+# or the 64-bit one where this machine cannot execute 32-bit programs (wine-env.sh decides).
 # shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
+if [ "$WINEARCH" = win64 ]; then
+  log "this machine cannot execute 32-bit programs: preparing 64-bit Wine for the win64 preset's tests"
+fi
 morvelt_wine_ensure_user
 morvelt_wine_select
 if morvelt_wine_prepare; then

@@ -1,7 +1,9 @@
-# Shared Wine settings for the win32 build: source it from bash, then run programs with
+# Shared Wine settings for the Windows builds: source it from bash, then run programs with
 # `morvelt_wine PROGRAM.exe ARGS...` (or use scripts/wine-run.sh, which does exactly that).
 #
-# - WINEARCH=win32, WINEDEBUG=-all, and a prefix of this checkout's own, created on first use.
+# - WINEARCH from MORVELT_WINEARCH: win32 (the shipped build) by default, win64 on machines that
+#   cannot execute 32-bit programs (scripts/wine-arch.sh); WINEDEBUG=-all; and a prefix of this
+#   checkout's own per architecture, created on first use.
 # - When the caller is root, Wine runs as the unprivileged user "morvelt": Wine run as root
 #   ignores read-only attributes and permissions, which Windows never does. If that user cannot
 #   reach the files involved, Wine runs as root instead and MORVELT_WINE_AS_ROOT=1 is exported
@@ -14,8 +16,20 @@
 
 MORVELT_REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
 export MORVELT_REPO_ROOT
-export WINEARCH=win32
+# shellcheck source=wine-arch.sh
+. "$MORVELT_REPO_ROOT/scripts/wine-arch.sh"
+morvelt_host_runs_32bit || true  # detect once, here: the answer is exported to what runs below
+WINEARCH="${MORVELT_WINEARCH:-$(morvelt_default_winearch)}"
+export WINEARCH
 export WINEDEBUG="${MORVELT_WINEDEBUG:--all}"
+# Debian's `wine` launcher always prefers the 32-bit loader, so 64-bit Wine is named directly.
+if [ "$WINEARCH" = win64 ]; then
+  MORVELT_WINE_LOADER=/usr/lib/wine/wine64
+  [ -x "$MORVELT_WINE_LOADER" ] || MORVELT_WINE_LOADER="$(command -v wine64 || echo wine)"
+  export WINELOADER="$MORVELT_WINE_LOADER"
+else
+  MORVELT_WINE_LOADER=wine
+fi
 
 # Creates the system user that runs Wine on behalf of root. Idempotent.
 morvelt_wine_ensure_user() {
@@ -33,8 +47,10 @@ morvelt_wine_ensure_user() {
 # Chooses who runs Wine and where the prefix lives; exports the result.
 # Arguments: paths that the Wine user must be able to read (the program, data it is given).
 morvelt_wine_select() {
-  local key user home reachable=1 path
+  local key user home reachable=1 path suffix=""
   key="$(printf '%s' "$MORVELT_REPO_ROOT" | sha256sum | cut -c1-12)"
+  # A prefix serves one architecture; the 32-bit one keeps its old name.
+  [ "$WINEARCH" = win32 ] || suffix="-$WINEARCH"
   user="${MORVELT_WINE_USER:-morvelt}"
   MORVELT_WINE_RUN_AS=""
   unset MORVELT_WINE_AS_ROOT
@@ -68,10 +84,10 @@ morvelt_wine_select() {
 
   if [ -n "$MORVELT_WINE_RUN_AS" ]; then
     MORVELT_WINE_HOME="$home"
-    WINEPREFIX="${MORVELT_WINEPREFIX:-$home/wine/$key}"
+    WINEPREFIX="${MORVELT_WINEPREFIX:-$home/wine/$key$suffix}"
   else
     MORVELT_WINE_HOME="$home"
-    WINEPREFIX="${MORVELT_WINEPREFIX:-${XDG_CACHE_HOME:-$home/.cache}/morvelt-wine/$(id -un)-$key}"
+    WINEPREFIX="${MORVELT_WINEPREFIX:-${XDG_CACHE_HOME:-$home/.cache}/morvelt-wine/$(id -un)-$key$suffix}"
   fi
   export MORVELT_WINE_RUN_AS MORVELT_WINE_HOME WINEPREFIX
 }
@@ -114,7 +130,8 @@ morvelt_wine_font_reg() {
 # Creates (or, after a Wine upgrade, recreates) the prefix. Safe to call from many processes at once.
 morvelt_wine_prepare() {
   local stamp="$WINEPREFIX/.morvelt-ready" version
-  version="$(wine --version 2>/dev/null)"
+  version="$("$MORVELT_WINE_LOADER" --version 2>/dev/null)"
+  [ -n "$version" ] || return 1  # this Wine cannot start here at all
   [ -f "$stamp" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$version" ] && return 0
 
   local parent
@@ -128,10 +145,10 @@ morvelt_wine_prepare() {
     echo "wine-env: creating Wine prefix $WINEPREFIX" >&2
     # No Mono/Gecko installers (nothing here needs them) and no desktop menu entries.
     WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d" \
-      morvelt_wine_as_user wineboot --init </dev/null >/dev/null 2>&1 || exit 1
+      morvelt_wine_as_user "$MORVELT_WINE_LOADER" wineboot --init </dev/null >/dev/null 2>&1 || exit 1
     morvelt_wine_font_reg >"$WINEPREFIX/drive_c/morvelt-fonts.reg" || exit 1
     chmod 644 "$WINEPREFIX/drive_c/morvelt-fonts.reg"
-    morvelt_wine_as_user wine regedit /S 'C:\morvelt-fonts.reg' </dev/null >/dev/null 2>&1 || exit 1
+    morvelt_wine_as_user "$MORVELT_WINE_LOADER" regedit /S 'C:\morvelt-fonts.reg' </dev/null >/dev/null 2>&1 || exit 1
     rm -f "$WINEPREFIX/drive_c/morvelt-fonts.reg"
     # The registry reaches disk when the server exits; wait so the next run sees it.
     morvelt_wine_as_user wineserver -w
@@ -160,7 +177,7 @@ morvelt_wine() {
     return 1
   }
   morvelt_wine_warm_up
-  morvelt_wine_as_user wine "$@"
+  morvelt_wine_as_user "$MORVELT_WINE_LOADER" "$@"
 }
 
 # Starts the server and Wine's background services detached from our output. Started on demand
@@ -168,7 +185,7 @@ morvelt_wine() {
 # writer of a test's output to exit. Keeping the server a while also makes each start cheap.
 morvelt_wine_warm_up() {
   if morvelt_wine_as_user wineserver -p"${MORVELT_WINESERVER_LINGER:-30}" </dev/null >/dev/null 2>&1; then
-    morvelt_wine_as_user wine wineboot </dev/null >/dev/null 2>&1
+    morvelt_wine_as_user "$MORVELT_WINE_LOADER" wineboot </dev/null >/dev/null 2>&1
   fi
   return 0
 }

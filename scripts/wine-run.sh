@@ -10,6 +10,18 @@ fi
 # With no standard input at all (CI), give Wine an empty one rather than a closed descriptor.
 { : <&0; } 2>/dev/null || exec </dev/null
 
+# The program's own header decides between 32- and 64-bit Wine; Wine's own programs (reg, cmd)
+# take MORVELT_WINEARCH or the default.
+# shellcheck source=wine-arch.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wine-arch.sh"
+if arch="$(morvelt_pe_winearch "$1")"; then
+  MORVELT_WINEARCH="$arch"
+fi
+if [ "${MORVELT_WINEARCH:-}" = win32 ] && ! morvelt_host_runs_32bit; then
+  echo "wine-run: $1 is a 32-bit program and this machine cannot execute 32-bit code" \
+    "(the win64 preset builds the tests for 64-bit Wine)" >&2
+  exit 1
+fi
 MORVELT_WINE_CHECK_PATHS=("$1")
 # shellcheck source=wine-env.sh
 . "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds a static, HTTP-only libcurl for i686-w64-mingw32 from the distribution's own curl source
-# package, so the Windows build links the transfer library in and Morvelt.exe needs no extra DLL.
+# Builds a static, HTTP-only libcurl for MinGW from the distribution's own curl source package, so
+# the Windows build links the transfer library in and Morvelt.exe needs no extra DLL.
+# Usage: 50-curl-mingw.sh [HOST...]   (default: i686-w64-mingw32 and x86_64-w64-mingw32; the 64-bit
+# build is what the tests use on machines that cannot run 32-bit programs).
 #
 # The source is fetched with `apt-get source` through a private copy of this machine's apt sources
 # with deb-src added; the machine's apt configuration and lists stay untouched.
@@ -8,12 +10,17 @@
 # looks for it at the same place. Runs unattended (no stdin) and skips itself when the build exists.
 set -euo pipefail
 
-host=i686-w64-mingw32
+if [[ $# -ne 1 ]]; then
+  [[ $# -gt 0 ]] || set -- i686-w64-mingw32 x86_64-w64-mingw32
+  for host in "$@"; do "${BASH_SOURCE[0]}" "$host" </dev/null || exit 1; done
+  exit 0
+fi
+host=$1
 cache_base=${XDG_CACHE_HOME:-${HOME:+$HOME/.cache}}
 cache_root=${MORVELT_CACHE_DIR:-${cache_base:-/var/cache}/morvelt}
 current_link=$cache_root/curl-$host
 
-log() { printf '[curl-mingw] %s\n' "$*"; }
+log() { printf '[curl-mingw %s] %s\n' "$host" "$*"; }
 
 # The version to build: the one the native build links against, when the machine has it.
 wanted=$(dpkg-query -W -f='${source:Version}' libcurl4-openssl-dev 2>/dev/null || true)
@@ -27,7 +34,7 @@ if [[ -L $current_link && -f $current_link/.complete ]]; then
 fi
 
 for tool in apt-get dpkg-source make "$host-gcc"; do
-  command -v "$tool" >/dev/null || { log "missing tool: $tool (packages dpkg-dev, make, gcc-mingw-w64-i686)"; exit 1; }
+  command -v "$tool" >/dev/null || { log "missing tool: $tool (packages dpkg-dev, make, gcc-mingw-w64)"; exit 1; }
 done
 
 mkdir -p "$cache_root"

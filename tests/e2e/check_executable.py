@@ -65,7 +65,7 @@ class Image:
         optional = pe + 24
         self.magic = self.u16(optional)
         self.subsystem = self.u16(optional + 68)
-        directories = optional + 96  # PE32
+        directories = optional + (112 if self.magic == 0x20B else 96)  # PE32+ or PE32
         self.import_rva = self.u32(directories + 8)
         self.resource_rva = self.u32(directories + 16)
         self.sections = []
@@ -316,7 +316,8 @@ def main(argv):
         return 2
     with open(argv[1], "rb") as f:
         image = Image(f.read())
-    check(image.machine == 0x14C and image.magic == 0x10B, "not a 32-bit x86 executable")
+    # The shipped build is 32-bit; the 64-bit one exists for machines that cannot run 32-bit programs.
+    check((image.machine, image.magic) in ((0x14C, 0x10B), (0x8664, 0x20B)), "not an x86 or x64 executable")
     check(image.subsystem == 2, f"subsystem {image.subsystem}, expected the Windows GUI (2)")
     imports = image.imports()
     print("imports:", ", ".join(imports))

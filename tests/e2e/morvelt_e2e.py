@@ -148,13 +148,15 @@ class Tool:
         """(owner, verb, file, parameters, directory, show) of every ShellExecuteW call; needs trace_calls."""
         calls = re.findall(r'Call shell32\.ShellExecuteW\(([0-9a-f]+),[0-9a-f]+ L"([^"]*)",[0-9a-f]+ L"([^"]*)",'
                            r'([0-9a-f]+),([0-9a-f]+),([0-9a-f]+)\) ret=', self.traced())
-        return [(int(owner, 16), verb, file.replace("\\\\", "\\"), int(params, 16), int(folder, 16), int(show, 16))
+        # A 64-bit trace prints whole registers: an int argument is only their low 32 bits.
+        return [(int(owner, 16), verb, file.replace("\\\\", "\\"), int(params, 16), int(folder, 16),
+                 int(show, 16) & 0xFFFFFFFF)
                 for owner, verb, file, params, folder, show in calls]
 
     def message_box_calls(self):
         """(owner, flags) of every MessageBoxW call so far; needs trace_calls."""
         text = self.traced()
-        return [(int(owner, 16), int(flags, 16))
+        return [(int(owner, 16), int(flags, 16) & 0xFFFFFFFF)
                 for owner, flags in re.findall(r"Call user32\.MessageBoxW\(([0-9a-f]+),.*,([0-9a-f]+)\) ret=", text)]
 
     def find_window(self):
