@@ -590,16 +590,17 @@ def relay_events(text):
     return re.findall(r"(Call|Ret) +[\w.-]+\.(\w+)\((.*?)\)(?: retval=([0-9a-f]+))?", text)
 
 
+def handle(text):
+    """A traced handle: 32 bits are the value, a 64-bit trace prints whole registers."""
+    return int(text, 16) & 0xFFFFFFFF
+
+
 def check_busy_cursor(events, game_name, failed):
     """One launch: the wait cursor is set before the first file of the game is opened, the previous
     cursor comes back after the last, and any message box and the launcher only after that."""
     # The launcher call ends the action; the shell opens the launcher file itself after that.
     shell = next(i for i, (kind, name, _, _) in enumerate(events) if kind == "Call" and name == "ShellExecuteW")
     events = events[:shell]
-    # Handles are 32-bit values; a 64-bit trace prints whole registers.
-    def handle(text):
-        return int(text, 16) & 0xFFFFFFFF
-
     wait = next((handle(value) for kind, name, args, value in events
                  if kind == "Ret" and name == "LoadCursorW" and value), None)
     loads = [args for kind, name, args, _ in events if kind == "Call" and name == "LoadCursorW"]
