@@ -1,7 +1,9 @@
 #pragma once
 // Fixed texts of the tool.
 
-inline constexpr wchar_t kAppVersion[] = L"1.0.3";
+#include "app_version.h"
+
+inline constexpr wchar_t kAppVersion[] = L"" MORVELT_VERSION_TEXT;
 // "%s" takes kAppVersion.
 inline constexpr wchar_t kTitleFormat[] = L"Vantrel剑灵反和谐登陆器 v%s";
 // The maker's community page, opened by the home-page button.

@@ -9,6 +9,7 @@
 #include "app/center_window.h"
 #include "app/resource.h"
 #include "app/update_hook.h"
+#include "app/wait_cursor.h"
 #include "patch/game_patcher.h"
 #include "settings/game_directory.h"
 
@@ -113,12 +114,18 @@ void CMainDlg::OnCancel() { EndDialog(m_hWnd, IDCANCEL); }
 void CMainDlg::OnLaunch(const LaunchAction& action) {
   // The launch buttons are enabled only together with the patcher; a forged command finds none.
   if (!patcher_) return;
-  GamePatcher& patcher = *patcher_;
-  const bool done = (patcher.*action.first)() && (patcher.*action.second)();
-  if (!done) MessageBoxW(m_hWnd, action.failureText, kMessageCaption, MB_ICONERROR | MB_OK | MB_TOPMOST);
+  if (!RunOperations(action)) {
+    MessageBoxW(m_hWnd, action.failureText, kMessageCaption, MB_ICONERROR | MB_OK | MB_TOPMOST);
+  }
   // Started whatever happened above; a launcher that cannot be started is not reported.
   const std::u16string launcher = gameDirectory_ + kLauncherRelPath;
   ShellExecuteW(nullptr, L"open", Wide(launcher), nullptr, nullptr, SW_SHOW);
+}
+
+bool CMainDlg::RunOperations(const LaunchAction& action) {
+  const WaitCursor busy;  // gone before any message box
+  GamePatcher& patcher = *patcher_;
+  return (patcher.*action.first)() && (patcher.*action.second)();
 }
 
 void CMainDlg::OnSettings() {

@@ -47,6 +47,8 @@ class CMainDlg : public CDialogImpl {
   LRESULT OnInitDialog();
   void OnCancel();
   void OnLaunch(const LaunchAction& action);
+  // The action's two operations under the wait cursor; true when both succeeded.
+  bool RunOperations(const LaunchAction& action);
   void OnSettings();
   void OnHomePage();
 

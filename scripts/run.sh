@@ -11,7 +11,20 @@
 # With a DISPLAY the dialog opens there and the script waits until it is closed. Without one it
 # runs on a private Xvfb, waits for the dialog, saves a screenshot, prints its path and closes the
 # tool with Esc.
+#
+# --picture: the same unattended run on a private Xvfb (any DISPLAY is ignored), which also saves
+# the dialog window alone as docs/morvelt.png, the README's picture. The demo install is reached
+# as C:\Games\BNS\ through a link in the Wine prefix while the tool runs, so that the picture
+# shows a path like a player's rather than this checkout's.
 set -euo pipefail
+
+picture=0
+for arg in "$@"; do
+  case "$arg" in
+    --picture) picture=1 ;;
+    *) printf 'usage: %s [--picture]\n' "$0" >&2; exit 2 ;;
+  esac
+done
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)"
 cd "$root"
@@ -61,7 +74,6 @@ for name in names:
 PY
 # Wine shows the Unix root as drive Z:.
 game_win="Z:${game//\//\\}\\"
-printf '[Config]\r\nGamePath=%s\r\n' "$game_win" >"$tool/Morvelt.ini"
 
 cd "$tool"
 MORVELT_WINE_CHECK_PATHS=("$tool/Morvelt.exe")
@@ -69,6 +81,16 @@ MORVELT_WINE_CHECK_PATHS=("$tool/Morvelt.exe")
 . "$root/scripts/wine-env.sh"
 # The tool writes Morvelt.ini and patches the demo install as the user Wine runs as.
 [ -z "${MORVELT_WINE_RUN_AS:-}" ] || chown -R "$MORVELT_WINE_RUN_AS:" "$demo"
+picture_link=""
+if [ "$picture" -eq 1 ]; then
+  unset DISPLAY
+  picture_link="$WINEPREFIX/drive_c/Games/BNS"
+  morvelt_wine_as_user mkdir -p "$(dirname "$picture_link")"
+  morvelt_wine_as_user ln -sfn "$game" "$picture_link"
+  game_win='C:\Games\BNS\'
+fi
+printf '[Config]\r\nGamePath=%s\r\n' "$game_win" >"$tool/Morvelt.ini"
+[ -z "${MORVELT_WINE_RUN_AS:-}" ] || chown "$MORVELT_WINE_RUN_AS:" "$tool/Morvelt.ini"
 log "demo install: $game (GamePath $game_win)"
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -92,6 +114,7 @@ cleanup() {
   [ -z "$tool_pid" ] || kill "$tool_pid" 2>/dev/null || true
   # Wine draws the caption itself only for this run's screenshot.
   morvelt_wine reg delete 'HKCU\Software\Wine\AppDefaults\Morvelt.exe\X11 Driver' /f >/dev/null 2>&1 || true
+  [ -z "$picture_link" ] || { rm -f "$picture_link"; rmdir "$(dirname "$picture_link")" 2>/dev/null || true; }
   kill "$xvfb_pid" 2>/dev/null || true
   rm -f "$displayfile"
 }
@@ -118,6 +141,12 @@ sleep 1  # let it paint
 shot="$demo/screenshot.png"
 import -window root "$shot"
 log "screenshot: $shot"
+if [ "$picture" -eq 1 ]; then
+  # The window alone, without the dates ImageMagick would write into the file.
+  mkdir -p "$root/docs"
+  import -window "$window" -strip "$root/docs/morvelt.png"
+  log "README picture: $root/docs/morvelt.png"
+fi
 
 xdotool windowfocus --sync "$window" 2>/dev/null || true
 xdotool key Escape

@@ -150,6 +150,8 @@ TEST(EntryNames, SanitisesStoredNames) {
       {"\\\\server\\share\\x", "server\\share\\x"},
       {"a/../b", "b"},
       {"a\\..\\b/../c", "c"},
+      {"a/..\\b", "b"},
+      {"a\\../b", "b"},
       {"C:x", "x"},
       {"D:/C:/z", "z"},
       {"dir/", "dir/"},

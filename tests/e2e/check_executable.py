@@ -1,15 +1,17 @@
 #!/usr/bin/env python3
 """Checks Morvelt.exe as shipped, without running it: a 32-bit GUI program that imports only
 Windows' own DLLs, whose dialog template, icon group and manifest are exactly what the tool needs
-(texts in the right Chinese, no default button, the right styles), and which carries its three
+(texts in the right Chinese, no default button, the right styles), which tells Explorer its
+version, declares its DPI awareness and supported Windows versions, and which carries its three
 archives.
 
 Usage: check_executable.py MORVELT.EXE      Exit code 0 when every check passed.
 """
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
-RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_MANIFEST = 3, 5, 14, 24
+RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
 LANG_ZH_CN = 2052
 
 WS_TABSTOP, WS_DISABLED, WS_BORDER = 0x00010000, 0x08000000, 0x00800000
@@ -206,6 +208,71 @@ def check_icons(resources):
     check(images == expected, f"icon group holds {sorted(images)}, expected {sorted(expected)}")
 
 
+VERSION = (1, 0, 3, 0)
+VERSION_TEXT = "1.0.3.0"
+# The string block Explorer shows: Chinese (Simplified), UTF-16. None: any non-empty text.
+VERSION_STRINGS = {
+    "FileDescription": None, "FileVersion": VERSION_TEXT, "ProductName": None, "ProductVersion": VERSION_TEXT,
+    "CompanyName": None, "LegalCopyright": None, "InternalName": None, "OriginalFilename": "Morvelt.exe",
+}
+VERSION_BLOCK = "080404b0"
+TRANSLATION = (0x0804, 1200)
+
+ASM_V1, ASM_V3 = "urn:schemas-microsoft-com:asm.v1", "urn:schemas-microsoft-com:asm.v3"
+COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
+SETTINGS_2005 = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
+SETTINGS_2016 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
+SUPPORTED_OS = {
+    "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}": "Windows 7",
+    "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}": "Windows 8",
+    "{1f676c76-80e1-4239-95bb-83d0f6d0da78}": "Windows 8.1",
+    "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}": "Windows 10 and 11",
+}
+
+
+def version_nodes(data, at, end):
+    """The VS_VERSIONINFO tree: (key, value bytes, value type, children) for each node in data[at:end]."""
+    nodes = []
+    while at + 6 <= end:
+        length, value_length, value_type = struct.unpack_from("<HHH", data, at)
+        if not check(length >= 6 and at + length <= end, f"version resource: bad node length {length} at {at}"):
+            break
+        key, key_end = read_sz_or_ordinal(data, at + 6)
+        value_at = (key_end + 3) & ~3
+        value_size = value_length * 2 if value_type == 1 else value_length
+        value_end = min(value_at + value_size, at + length)
+        children = version_nodes(data, (value_end + 3) & ~3, at + length)
+        nodes.append((key, data[value_at:value_end], value_type, children))
+        at = (at + length + 3) & ~3
+    return nodes
+
+
+def check_version(resources):
+    data = one_language(resources, (RT_VERSION, 1))
+    if data is None:
+        return
+    nodes = version_nodes(data, 0, len(data))
+    if not check(nodes and nodes[0][0] == "VS_VERSION_INFO", "version resource is not a VS_VERSION_INFO"):
+        return
+    _, fixed, _, children = nodes[0]
+    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed.ljust(24, b"\0"))
+    check(signature == 0xFEEF04BD, "version resource has no VS_FIXEDFILEINFO")
+    for name, ms, ls in (("file", file_ms, file_ls), ("product", product_ms, product_ls)):
+        found = (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+        check(found == VERSION, f"fixed {name} version {found}, expected {VERSION}")
+    blocks = {key: grandchildren for key, _, _, grandchildren in children}
+    tables = {key: strings for key, _, _, strings in blocks.get("StringFileInfo", [])}
+    if check(VERSION_BLOCK in tables, f"no string block {VERSION_BLOCK}, found {sorted(tables)}"):
+        strings = {key: value.decode("utf-16-le").split("\0")[0] for key, value, _, _ in tables[VERSION_BLOCK]}
+        print("version strings:", ", ".join(f"{key}={value!r}" for key, value in sorted(strings.items())))
+        for key, wanted in VERSION_STRINGS.items():
+            value = strings.get(key, "")
+            check(value and (wanted is None or value == wanted), f"version string {key} is {value!r}")
+    translations = [value for key, value, _, _ in blocks.get("VarFileInfo", []) if key == "Translation"]
+    check(translations and struct.unpack_from("<HH", translations[0].ljust(4, b"\0")) == TRANSLATION,
+          f"version Translation {translations}, expected {TRANSLATION}")
+
+
 def check_manifest(resources):
     manifest = one_language(resources, (RT_MANIFEST, 1))
     if manifest is None:
@@ -214,6 +281,33 @@ def check_manifest(resources):
     for needed in ('level="asInvoker"', 'uiAccess="false"', 'name="Microsoft.Windows.Common-Controls"',
                    'version="6.0.0.0"'):
         check(needed in text, f"manifest lacks {needed}")
+    try:
+        root = ElementTree.fromstring(manifest)
+    except ElementTree.ParseError as error:
+        check(False, f"manifest is not well-formed XML: {error}")
+        return
+    identity = root.find(f"{{{ASM_V1}}}assemblyIdentity")
+    check(identity is not None and identity.get("version") == VERSION_TEXT,
+          f"manifest assembly version disagrees with the version resource's {VERSION_TEXT}")
+    # Windows reads these settings only in their own namespaces; elsewhere they are silently ignored.
+    settings = root.find(f"{{{ASM_V3}}}application/{{{ASM_V3}}}windowsSettings")
+    if check(settings is not None, "manifest has no application/windowsSettings (asm.v3)"):
+        aware = settings.find(f"{{{SETTINGS_2005}}}dpiAware")
+        awareness = settings.find(f"{{{SETTINGS_2016}}}dpiAwareness")
+        check(aware is not None and aware.text.strip().lower() == "true/pm", "manifest lacks dpiAware true/pm (2005)")
+        check(awareness is not None and [part.strip() for part in awareness.text.split(",")][:1] == ["PerMonitorV2"],
+              "manifest lacks dpiAwareness PerMonitorV2 (2016)")
+    ids = {os_.get("Id", "").lower() for os_ in root.iterfind(f"{{{COMPATIBILITY}}}compatibility/"
+                                                             f"{{{COMPATIBILITY}}}application/"
+                                                             f"{{{COMPATIBILITY}}}supportedOS")}
+    for guid, name in SUPPORTED_OS.items():
+        check(guid in ids, f"manifest does not name {name} as supported")
+
+
+def check_terminal_server_aware(image):
+    pe = image.u32(0x3C)
+    characteristics = image.u16(pe + 24 + 70)  # DllCharacteristics: the same offset in PE32 and PE32+
+    check(characteristics & 0x8000, f"not linked as terminal-server aware (DllCharacteristics {characteristics:#x})")
 
 
 def main(argv):
@@ -236,6 +330,8 @@ def main(argv):
         check_dialog(dialog)
     check_icons(resources)
     check_manifest(resources)
+    check_version(resources)
+    check_terminal_server_aware(image)
     for archive in (203, 204, 205):
         data = resources.get(("ZIP", archive), {}).get(LANG_ZH_CN)
         check(data is not None and data[:4] == b"PK\3\4", f"ZIP resource {archive} (language 2052) missing")

@@ -4,8 +4,11 @@
 //   dialog_probe state            the main dialog's title, edit text, buttons, focus and place
 //   dialog_probe msgbox MS        the first message box owned by the dialog, waiting up to MS ms
 //   dialog_probe gone MS          exit 0 once no main dialog exists, waiting up to MS ms
+//   dialog_probe layout           the screen's DPI, the dialog's client size and, for each control,
+//                                 its client width and the width of its text in the dialog's font
 //
 // Output is UTF-8, one "key=value" per line. Exit code 1 when the window asked for is not there.
+// The probe is DPI aware itself, so that it sees the tool's real pixels, as X and xdotool do.
 #include <windows.h>
 
 #include <cwchar>
@@ -151,12 +154,75 @@ int Gone(DWORD milliseconds) {
   return 0;
 }
 
+// The font the dialog manager made from the template: its LOGFONT when the system lets another
+// process read it, else the template's 9 point "宋体" at the screen's DPI, as the dialog manager makes it.
+LOGFONTW DialogFont(HWND dialog, int dpi, std::wstring& source) {
+  LOGFONTW font{};
+  DWORD_PTR handle = 0;
+  if (SendMessageTimeoutW(dialog, WM_GETFONT, 0, 0, SMTO_ABORTIFHUNG, 5000, &handle) && handle != 0 &&
+      GetObjectW(reinterpret_cast<HFONT>(handle), sizeof(font), &font) == sizeof(font)) {
+    source = L"dialog";
+    return font;
+  }
+  source = L"template";
+  font.lfHeight = -MulDiv(9, dpi, 72);
+  font.lfWeight = FW_NORMAL;
+  font.lfCharSet = DEFAULT_CHARSET;
+  std::wcscpy(font.lfFaceName, L"宋体");
+  return font;
+}
+
+struct Measure {
+  HDC dc;
+  int index;
+};
+
+BOOL CALLBACK PrintControlText(HWND child, LPARAM param) {
+  auto* measure = reinterpret_cast<Measure*>(param);
+  const std::wstring text = TextOf(child);
+  SIZE extent{};
+  GetTextExtentPoint32W(measure->dc, text.c_str(), static_cast<int>(text.size()), &extent);
+  RECT client{};
+  GetClientRect(child, &client);
+  Print(L"item." + std::to_wstring(measure->index++) + L"=" + ClassOf(child) + L"," +
+        std::to_wstring(GetDlgCtrlID(child)) + L"," + std::to_wstring(client.right) + L"," +
+        std::to_wstring(extent.cx) + L"," + text);
+  return TRUE;
+}
+
+int Layout() {
+  HWND dialog = WaitFor(nullptr, 20000);
+  if (dialog == nullptr) {
+    Print(L"error=no main dialog");
+    return 1;
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  std::wstring source;
+  const LOGFONTW logFont = DialogFont(dialog, dpi, source);
+  HFONT font = CreateFontIndirectW(&logFont);
+  HGDIOBJ previous = SelectObject(screen, font);
+  RECT client{};
+  GetClientRect(dialog, &client);
+  Print(L"dpi=" + std::to_wstring(dpi));
+  Print(L"client=" + std::to_wstring(client.right) + L"," + std::to_wstring(client.bottom));
+  Print(L"font=" + source + L"," + std::to_wstring(logFont.lfHeight));
+  Measure measure{screen, 0};
+  EnumChildWindows(dialog, PrintControlText, reinterpret_cast<LPARAM>(&measure));
+  SelectObject(screen, previous);
+  DeleteObject(font);
+  ReleaseDC(nullptr, screen);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
+  SetProcessDPIAware();
   if (argc >= 2 && std::wstring(argv[1]) == L"state") return State();
+  if (argc >= 2 && std::wstring(argv[1]) == L"layout") return Layout();
   if (argc >= 3 && std::wstring(argv[1]) == L"msgbox") return MessageBoxState(std::wcstoul(argv[2], nullptr, 10));
   if (argc >= 3 && std::wstring(argv[1]) == L"gone") return Gone(std::wcstoul(argv[2], nullptr, 10));
-  Print(L"usage: dialog_probe state | msgbox MS | gone MS");
+  Print(L"usage: dialog_probe state | msgbox MS | gone MS | layout");
   return 2;
 }

@@ -559,12 +559,133 @@ def case_choose_launcher(env):
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
 
+DPI_KEY = r"HKCU\Control Panel\Desktop"  # Wine reads LogPixels here first, HKCC\Software\Fonts after
+
+
+def layout(tool):
+    """The probe's layout: DPI, client size (w, h) and [(class, id, client width, text width, text)];
+    prints which font the texts were measured in."""
+    code, values = tool.probe("layout")
+    check(code == 0, f"probe found no dialog: {values}")
+    print("measured in the font of the", values.get("font"))
+    items = []
+    for key, value in values.items():
+        if key.startswith("item."):
+            kind, control_id, width, text_width, text = value.split(",", 4)
+            items.append((kind, int(control_id), int(width), int(text_width), text))
+    return int(values["dpi"]), tuple(map(int, values["client"].split(","))), items
+
+
+def case_dpi(env):
+    """At 150 % the dialog is drawn at 150 %, not stretched: its client area grows 1.5 times and every
+    text still fits its control in the font the dialog really uses."""
+    game = env.make_game()
+    folder = env.make_tool(win_path(game) + "\\")
+    clients = {}
+    try:
+        for dpi in (96, 144):
+            # The prefix is read at process start: each run of the tool sees the value set before it.
+            env.wine.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+            tool = env.start(folder)
+            seen, client, items = layout(tool)
+            check(seen == dpi, f"the tool runs at {seen} DPI, expected {dpi}")
+            print("screenshot:", env.display.screenshot(env.artefact(f"dpi-{dpi}.png"), tool.window))
+            print(f"client area at {dpi} DPI: {client[0]} x {client[1]}")
+            check(len(items) == 8, f"{len(items)} controls found, expected 8")
+            for kind, control_id, width, text_width, text in items:
+                if kind != "Edit":  # the game directory scrolls in its field
+                    check(text_width <= width, f"at {dpi} DPI {text!r} is {text_width} px wide in a {width} px control")
+            clients[dpi] = client
+            check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    finally:
+        env.wine.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+    # Dialog units follow the font's average character width, which grows in whole pixels
+    # (7 to 10 with the prefix's font): about 1.5, never the 1.0 of a dialog left at 96 DPI.
+    for axis, name in ((0, "width"), (1, "height")):
+        ratio = clients[144][axis] / clients[96][axis]
+        check(1.35 <= ratio <= 1.65, f"client {name} grew {ratio:.2f} times from 96 to 144 DPI, expected about 1.5")
+
+
+IDC_WAIT = 0x7F02
+RELAY_CURSOR = "user32.MessageBoxW;shell32.ShellExecuteW;user32.SetCursor;user32.LoadCursorW;CreateFileW"
+
+
+def relay_events(text):
+    """(kind, function, arguments or return value) of every traced call and return, in order."""
+    return re.findall(r"(Call|Ret) +[\w.-]+\.(\w+)\((.*?)\)(?: retval=([0-9a-f]+))?", text)
+
+
+def handle(text):
+    """A traced handle: 32 bits are the value, a 64-bit trace prints whole registers."""
+    return int(text, 16) & 0xFFFFFFFF
+
+
+def check_busy_cursor(events, game_name, failed):
+    """One launch: the wait cursor is set before the first file of the game is opened, the previous
+    cursor comes back after the last, and any message box and the launcher only after that."""
+    # The launcher call ends the action; the shell opens the launcher file itself after that.
+    shell = next(i for i, (kind, name, _, _) in enumerate(events) if kind == "Call" and name == "ShellExecuteW")
+    events = events[:shell]
+    wait = next((handle(value) for kind, name, args, value in events
+                 if kind == "Ret" and name == "LoadCursorW" and value), None)
+    loads = [args for kind, name, args, _ in events if kind == "Call" and name == "LoadCursorW"]
+    check(loads and handle(loads[0].split(",")[-1]) == IDC_WAIT, f"no IDC_WAIT cursor loaded: {loads}")
+    sets = [(i, handle(args)) for i, (kind, name, args, _) in enumerate(events) if kind == "Call" and name == "SetCursor"]
+    check(len(sets) == 2 and sets[0][1] == wait, f"SetCursor calls {sets}, expected the wait cursor {wait} and one more")
+    previous = next(handle(value) for kind, name, _, value in events[sets[0][0]:] if kind == "Ret" and name == "SetCursor")
+    check(sets[1][1] == previous, f"cursor {sets[1][1]:#x} set back, expected the previous {previous:#x}")
+    opened = [i for i, (kind, name, args, _) in enumerate(events)
+              if kind == "Call" and name == "CreateFileW" and game_name in args]
+    check(opened and sets[0][0] < opened[0] and opened[-1] < sets[1][0],
+          f"game files opened at {opened[:1]}..{opened[-1:]}, outside the wait cursor {sets[0][0]}..{sets[1][0]}")
+    boxes = [i for i, (kind, name, _, _) in enumerate(events) if kind == "Call" and name == "MessageBoxW"]
+    check(len(boxes) == (1 if failed else 0) and all(i > sets[1][0] for i in boxes),
+          f"message box at {boxes}, cursor set back at {sets[1][0]} (failure expected: {failed})")
+
+
+def case_busy_cursor(env):
+    """While a launch action patches, the wait cursor shows; the old one is back before any message
+    box, after a success and after a failure alike."""
+    game = env.make_game()
+    folder = env.make_tool(win_path(game) + "\\")
+    env.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", RELAY_CURSOR, "/f")
+    tool = env.start(folder, trace_calls=True)
+    game_name = os.path.basename(env.scratch)
+
+    def launch_events():
+        text = tool.traced()
+        start = len(text)
+        return lambda: relay_events(tool.traced()[start:])
+
+    since = launch_events()
+    tool.click(PATCHED)
+    wait_launches(game, 1)
+    wait_until(lambda: any(name == "ShellExecuteW" for _, name, _, _ in since()), 20, "the launcher call in the trace")
+    check_busy_cursor(since(), game_name, failed=False)
+
+    # A folder where the stock data file goes: the official launch's second operation fails.
+    data = os.path.join(game, sorted(env.stock.files)[0])
+    os.remove(data)
+    os.makedirs(data)
+    env.wine.give(env.scratch)
+    since = launch_events()
+    tool.click(OFFICIAL)
+    check(tool.message_box() is not None, "no message box after the failed data install")
+    tool.dismiss_message_box("提示")
+    wait_launches(game, 2)
+    wait_until(lambda: any(name == "ShellExecuteW" for _, name, _, _ in since()), 20, "the launcher call in the trace")
+    check_busy_cursor(since(), game_name, failed=True)
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
 CASES = {
     "NoGameDirectory": case_no_game_directory,
     "LaunchActions": case_launch_actions,
     "FailingInstall": case_failing_install,
     "Keyboard": case_keyboard,
     "ChooseLauncher": case_choose_launcher,
+    "Dpi": case_dpi,
+    "BusyCursor": case_busy_cursor,
 }
 
 

@@ -1,14 +1,32 @@
 #include "tests/platform/file_probe.h"
 
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "platform/fs.h"
 #include "tests/support/temp_dir.h"
 
 #ifdef _WIN32
 #include <windows.h>
+#undef GetModuleFileName  // the macro would hide platform::GetModuleFileName
 #else
 #include <sys/stat.h>
 #endif
 
 namespace platformtest {
+
+bool MayWriteBesideOwnProgram() {
+  // A name of its own: suites of this program may run side by side.
+  const std::filesystem::path probe = std::filesystem::path(platform::GetModuleFileName()).parent_path() /
+                                      ("write-probe-" + std::to_string(std::random_device{}()));
+  std::ofstream out(probe, std::ios::binary);
+  if (!out.is_open()) return false;
+  out.close();
+  std::error_code ignored;  // a probe left behind harms nothing
+  std::filesystem::remove(probe, ignored);
+  return true;
+}
 
 #ifdef _WIN32
 

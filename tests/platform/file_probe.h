@@ -23,6 +23,9 @@ bool KeepsCreationTime();
 bool ReadOnlyFileTakesTimesByPath();
 // True where a second writer of an open OutputFile is refused with a sharing violation.
 bool OpenFilesAreExclusive();
+// True where this process may create files beside its own program, and so write the program file
+// were it not running. Not so under Wine here: it runs root's test programs as another user.
+bool MayWriteBesideOwnProgram();
 
 }  // namespace platformtest
 

@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "platform/fs.h"
+#include "tests/platform/file_probe.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -83,6 +84,14 @@ TEST(ErrorCodes, FailuresReportTheWindowsCode) {
       {"remove non-empty directory", [&] { return platform::RemoveDirectory(base + u"full"); }, 145},
       {"move missing source", [&] { return platform::MoveFileReplace(base + u"none", base + u"other"); },
        platform::kErrorFileNotFound},
+      // A program that is running may not be written (ETXTBSY on Linux), even by whoever may write it.
+      {"writing the running program",
+       [&] {
+         return platform::OutputFile::Open(platform::GetModuleFileName(), platform::Disposition::kOpenExisting,
+                                           platform::kAttrNormal)
+             .IsOpen();
+       },
+       platformtest::MayWriteBesideOwnProgram() ? platform::kErrorSharingViolation : platform::kErrorAccessDenied},
   };
   for (const auto& c : cases) {
     EXPECT_FALSE(c.call()) << c.name;

@@ -25,6 +25,7 @@ const NoticeCase kNoticeCases[] = {
     {"RefusesFtpAddress", u"1.0.4|ftp://dl.example/Morvelt.zip", false, u""},
     {"RefusesSecureSchemeItCannotCheck", u"1.0.4|https://dl.example/Morvelt.zip", false, u""},
     {"RefusesAddressShorterThanScheme", u"1.0.4|http:/", false, u""},
+    {"RefusesAddressWithOneSlashAfterScheme", u"1.0.4|http:/x", false, u""},
     {"RefusesLookAlikeLettersInScheme", u"1.0.4|\u0127ttp://dl.example/", false, u""},
     {"IgnoresNoticeWithoutBar", u"1.0.4 http://dl.example/Morvelt.zip", false, u""},
     {"IgnoresNoticeStartingWithBar", u"|http://dl.example/Morvelt.zip", false, u""},
