@@ -27,7 +27,7 @@ ArchiveResult ExtractDirectory(const TargetPath& target) {
 ArchiveResult ExtractFile(ZipArchiveReader& reader, const ArchiveEntry& entry, const TargetPath& target,
                           platform::LockWaitBudget& budget) {
   if (target.base.size() + target.directory.size() + kTemporaryNameUnits > kMaxPathUnits) return kPathTooLong;
-  const std::u16string temporaryPath = target.base + target.directory + TemporaryFileName(target.fileName);
+  const std::u16string temporaryPath = TemporaryPathFor(target.full);
   (void)RemoveLeftoverTemporary(temporaryPath);  // ignored: one still held is dealt with when it is needed
   const FileTimes times{entry.creationTime, entry.accessTime, entry.modificationTime};
   if (TargetHoldsEntry(target.full, entry, reader.cursor->record().crc32)) {

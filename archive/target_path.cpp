@@ -10,23 +10,11 @@ bool IsAbsolute(std::u16string_view directory) {
   return (!directory.empty() && IsSeparator(directory[0])) || (directory.size() >= 2 && directory[1] == u':');
 }
 
-}  // namespace
-
-ArchiveResult ResolveTarget(std::u16string_view base, std::u16string_view path, TargetPath* target) {
-  if (path.size() > kMaxPathUnits) return kPathTooLong;
+// Where the last component begins: after the last "/" or "\", or at 0.
+size_t FileNameStart(std::u16string_view path) {
   size_t split = path.size();
   while (split > 0 && !IsSeparator(path[split - 1])) --split;
-  TargetPath t;
-  t.directory = path.substr(0, split);
-  t.fileName = path.substr(split);
-  if (!IsAbsolute(t.directory)) {
-    if (base.empty()) return kPathTooLong;  // the current directory did not fit at open time
-    t.base = base;
-  }
-  t.full = t.base + t.directory + t.fileName;
-  if (t.full.size() > kMaxPathUnits) return kPathTooLong;
-  *target = std::move(t);
-  return kOk;
+  return split;
 }
 
 // "~", eight hex digits of a hash of the name and ".tmp": one name per target, whatever the run,
@@ -46,10 +34,27 @@ std::u16string TemporaryFileName(std::u16string_view fileName) {
   return name;
 }
 
+}  // namespace
+
+ArchiveResult ResolveTarget(std::u16string_view base, std::u16string_view path, TargetPath* target) {
+  if (path.size() > kMaxPathUnits) return kPathTooLong;
+  const size_t split = FileNameStart(path);
+  TargetPath t;
+  t.directory = path.substr(0, split);
+  t.fileName = path.substr(split);
+  if (!IsAbsolute(t.directory)) {
+    if (base.empty()) return kPathTooLong;  // the current directory did not fit at open time
+    t.base = base;
+  }
+  t.full = t.base + t.directory + t.fileName;
+  if (t.full.size() > kMaxPathUnits) return kPathTooLong;
+  *target = std::move(t);
+  return kOk;
+}
+
 }  // namespace archive
 
 std::u16string TemporaryPathFor(std::u16string_view target) {
-  size_t split = target.size();
-  while (split > 0 && !archive::IsSeparator(target[split - 1])) --split;
+  const size_t split = archive::FileNameStart(target);
   return std::u16string(target.substr(0, split)) + archive::TemporaryFileName(target.substr(split));
 }

@@ -21,8 +21,7 @@ struct TargetPath {
 // kOk, or kPathTooLong when the joined path exceeds 259 units or a relative path has no base.
 ArchiveResult ResolveTarget(std::u16string_view base, std::u16string_view path, TargetPath* target);
 
-// The temporary file's name beside a file named fileName, kTemporaryNameUnits long.
+// The length of the temporary file's name beside a target (TemporaryPathFor).
 inline constexpr uint32_t kTemporaryNameUnits = 13;
-std::u16string TemporaryFileName(std::u16string_view fileName);
 
 }  // namespace archive

@@ -39,8 +39,6 @@ void SetWriteBudget(uint64_t bytes);
 void Reset();
 // Calls of op since the last Reset.
 uint32_t Count(Op op);
-// Hooked calls of every op since the last Reset.
-uint32_t TotalCount();
 
 // For the backend, at the top of each operation: counts the call and reports whether it must
 // fail, with the thread's last error already set.

@@ -27,8 +27,6 @@ class LockWaitBudget {
   // spent, pauses and returns true. LastError() still holds `error` afterwards.
   bool WaitAgain(uint32_t error, const std::u16string& path);
 
-  uint64_t spentMilliseconds() const { return spent_; }
-
  private:
   uint32_t total_;
   uint32_t perFile_;

@@ -62,8 +62,6 @@ void Reset() { Faults() = State{}; }
 
 uint32_t Count(Op op) { return Faults().counts[op]; }
 
-uint32_t TotalCount() { return Faults().total; }
-
 bool Inject(Op op) {
   State& s = Faults();
   ++s.counts[op];
