@@ -118,7 +118,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     } else if (outcome == Outcome::kSucceeds) {
       EXPECT_TRUE(succeeded);
     }
-    if (succeeded) ExpectSameFiles(faulted, after_);
+    if (succeeded) ExpectSameTree(faulted, after_, "after a run reported as successful");
 
     ExpectEveryPathOldOrNew(faulted);
     if (GetParam().guardsOfficialPackages) ExpectOfficialPackagesKept(faulted);
@@ -130,11 +130,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
   // A package file the game lacked gets no backup; when the failed run had already written it,
   // the clean run backs that file up as it would after any earlier install. Either is right.
   void ExpectConverged(const Tree& final) {
-    std::set<std::string> paths;
-    for (const Tree* tree : {&final, static_cast<const Tree*>(&after_), static_cast<const Tree*>(&afterTwice_)}) {
-      for (const auto& [key, value] : *tree) paths.insert(key);
-    }
-    for (const std::string& path : paths) {
+    for (const std::string& path : AllPaths({&final, &after_, &afterTwice_})) {
       const auto now = Lookup(final, path);
       EXPECT_TRUE(now == Lookup(after_, path) || now == Lookup(afterTwice_, path))
           << "after the clean run " << path << " is " << Describe(now) << ", not " << Describe(Lookup(after_, path))
@@ -142,25 +138,9 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
     }
   }
 
-  void ExpectSameFiles(const Tree& actual, const Tree& expected) {
-    std::set<std::string> paths;
-    for (const Tree* tree : {&actual, &expected}) {
-      for (const auto& [key, value] : *tree) paths.insert(key);
-    }
-    for (const std::string& path : paths) {
-      EXPECT_EQ(Lookup(actual, path), Lookup(expected, path))
-          << "after a run reported as successful " << path << " is " << Describe(Lookup(actual, path))
-          << ", not " << Describe(Lookup(expected, path));
-    }
-  }
-
   // Never a mix, never truncated, nothing left over (a temporary file included).
   void ExpectEveryPathOldOrNew(const Tree& faulted) {
-    std::set<std::string> paths;
-    for (const Tree* tree : {static_cast<const Tree*>(&before_), static_cast<const Tree*>(&after_), &faulted}) {
-      for (const auto& [key, value] : *tree) paths.insert(key);
-    }
-    for (const std::string& path : paths) {
+    for (const std::string& path : AllPaths({&before_, &after_, &faulted})) {
       const auto now = Lookup(faulted, path);
       const auto old = Lookup(before_, path);
       const auto fresh = Lookup(after_, path);

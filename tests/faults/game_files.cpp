@@ -1,21 +1,8 @@
 #include "tests/faults/game_files.h"
 
-namespace faulttest {
+#include <gtest/gtest.h>
 
-Tree Snapshot(const fs::path& root) {
-  Tree tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    const std::u8string relative = fs::relative(item.path(), root).generic_u8string();
-    const std::string key(relative.begin(), relative.end());
-    if (item.is_directory()) {
-      tree[key] = kDirectory;
-    } else {
-      const auto bytes = testsupport::ReadFileBytes(item.path());
-      tree[key] = std::string(bytes.begin(), bytes.end());
-    }
-  }
-  return tree;
-}
+namespace faulttest {
 
 std::optional<std::string> Lookup(const Tree& tree, const std::string& key) {
   auto it = tree.find(key);
@@ -27,6 +14,22 @@ std::string Describe(const std::optional<std::string>& value) {
   if (!value) return "absent";
   if (*value == kDirectory) return "a directory";
   return std::to_string(value->size()) + " bytes";
+}
+
+std::set<std::string> AllPaths(std::initializer_list<const Tree*> trees) {
+  std::set<std::string> paths;
+  for (const Tree* tree : trees) {
+    for (const auto& [key, value] : *tree) paths.insert(key);
+  }
+  return paths;
+}
+
+void ExpectSameTree(const Tree& actual, const Tree& expected, const std::string& when) {
+  for (const std::string& path : AllPaths({&actual, &expected})) {
+    EXPECT_EQ(Lookup(actual, path), Lookup(expected, path))
+        << when << " " << path << " is " << Describe(Lookup(actual, path)) << ", not "
+        << Describe(Lookup(expected, path));
+  }
 }
 
 Game::Game() : root_(scratch_.path() / "game") { testsupport::WriteFileText(root_ / "TCLS" / "Launcher.exe", "launcher"); }

@@ -1,25 +1,30 @@
 #pragma once
 // A game directory for the fault suites, and snapshots of every file in it.
 #include <filesystem>
-#include <map>
+#include <initializer_list>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "tests/support/temp_dir.h"
+#include "tests/support/tree_snapshot.h"
 
 namespace faulttest {
 
 namespace fs = std::filesystem;
 
-// Relative path -> file bytes; directories map to a marker no test file holds.
-using Tree = std::map<std::string, std::string>;
-inline const std::string kDirectory = "<directory>";
+using testsupport::Snapshot;
+using testsupport::Tree;
+inline const std::string& kDirectory = testsupport::kDirectoryMarker;
 inline const std::string kBackup = ".VTBak";
 
-Tree Snapshot(const fs::path& root);
 std::optional<std::string> Lookup(const Tree& tree, const std::string& key);
 // "absent", "a directory" or the size, for failure messages.
 std::string Describe(const std::optional<std::string>& value);
+// Every path that stands in any of the trees.
+std::set<std::string> AllPaths(std::initializer_list<const Tree*> trees);
+// Every path holds in actual what it holds in expected; `when` starts each failure message.
+void ExpectSameTree(const Tree& actual, const Tree& expected, const std::string& when);
 
 // <scratch>/game with its launcher.
 class Game {

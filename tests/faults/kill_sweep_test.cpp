@@ -92,11 +92,7 @@ class KillSweep : public ::testing::TestWithParam<Action> {
   }
 
   void ExpectWholeFilesAfterKill(const Tree& killed) {
-    std::set<std::string> paths;
-    for (const Tree* tree : {static_cast<const Tree*>(&before_), static_cast<const Tree*>(&after_), &killed}) {
-      for (const auto& [key, value] : *tree) paths.insert(key);
-    }
-    for (const std::string& path : paths) {
+    for (const std::string& path : AllPaths({&before_, &after_, &killed})) {
       const auto now = Lookup(killed, path);
       if (path.ends_with(kBackup)) {
         const std::string game = path.substr(0, path.size() - kBackup.size());
@@ -105,18 +101,6 @@ class KillSweep : public ::testing::TestWithParam<Action> {
         EXPECT_TRUE(now == Lookup(before_, path) || now == Lookup(after_, path))
             << path << " is " << Describe(now) << ", neither its old nor its new content";
       }
-    }
-  }
-
-  void ExpectTree(const Tree& actual, const Tree& expected, const char* when) {
-    std::set<std::string> paths;
-    for (const Tree* tree : {&actual, &expected}) {
-      for (const auto& [key, value] : *tree) paths.insert(key);
-    }
-    for (const std::string& path : paths) {
-      EXPECT_EQ(Lookup(actual, path), Lookup(expected, path))
-          << when << ": " << path << " is " << Describe(Lookup(actual, path)) << ", not "
-          << Describe(Lookup(expected, path));
     }
   }
 
@@ -137,7 +121,7 @@ TEST_P(KillSweep, EveryKillLeavesWholeFilesAndTheNextRunConverges) {
 
     GamePatcher patcher(game.directory());
     EXPECT_TRUE(RunAction(patcher, action.steps)) << "the clean run after the kill failed";
-    ExpectTree(Snapshot(game.root()), after_, "after the clean run");
+    ExpectSameTree(Snapshot(game.root()), after_, "after the clean run:");
     EXPECT_TRUE(patcher.RestorePackages() && patcher.InstallStockData());
     const Tree official = Snapshot(game.root());
     for (const char* file : faults::kPackageFiles) {

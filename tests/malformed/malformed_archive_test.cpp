@@ -18,6 +18,7 @@
 
 #include "archive/archive.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tree_snapshot.h"
 
 namespace {
 
@@ -92,23 +93,8 @@ Row ParseRow(const std::string& text) {
   return ::testing::AssertionFailure() << "expected " << expected << ", got " << ArchiveResultName(actual);
 }
 
-// Every file and directory under root, with file contents, keyed by relative path.
-using Tree = std::map<std::string, std::string>;
-
-Tree Snapshot(const fs::path& root) {
-  Tree tree;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    const std::u8string relative = fs::relative(item.path(), root).generic_u8string();
-    const std::string key(relative.begin(), relative.end());
-    if (item.is_directory()) {
-      tree[key] = "<dir>";
-    } else {
-      const auto bytes = ReadFileBytes(item.path());
-      tree[key] = std::string(bytes.begin(), bytes.end());
-    }
-  }
-  return tree;
-}
+using testsupport::Snapshot;
+using testsupport::Tree;
 
 std::vector<std::string> Differences(const Tree& before, const Tree& after) {
   std::vector<std::string> changed;
