@@ -58,8 +58,10 @@ bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to);
 // CreateHardLinkW: link becomes a second name of the existing file, sharing its data, attributes
 // and times. Fails where the file system has none (FAT32, exFAT, some network shares).
 bool CreateHardLink(const std::u16string& existing, const std::u16string& link);
-// Whether both paths name one file (the same volume and file index); false when either cannot
-// be opened.
+// True only when both paths are certainly two names of one file: both open at once, the same
+// volume and 128-bit file id (the 64-bit index where the system has no such id), and at least
+// two links on each. False when either cannot be opened or anything is uncertain, so a caller
+// must also be right for one file when it takes the "two files" path.
 bool IsSameFile(const std::u16string& a, const std::u16string& b);
 // DeleteFileW: a read-only file is refused (access denied), as on Windows.
 bool DeleteFile(const std::u16string& path);

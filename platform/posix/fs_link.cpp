@@ -10,6 +10,7 @@
 #include "platform/fs.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/unique_fd.h"
 
 namespace platform {
 
@@ -40,13 +41,19 @@ bool CreateHardLink(const std::u16string& existing, const std::u16string& link) 
   return true;
 }
 
+// As on Windows: both names open while they are compared, and a second name must show in the
+// link count of both; anything short of certainty answers false.
 bool IsSameFile(const std::u16string& a, const std::u16string& b) {
   const std::string first = posix::NativePath(a);
   const std::string second = posix::NativePath(b);
-  struct stat x {}, y {};
-  if (::stat(first.c_str(), &x) != 0) return posix::FailErrno(errno, first);
-  if (::stat(second.c_str(), &y) != 0) return posix::FailErrno(errno, second);
-  return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+  const posix::UniqueFd x(::open(first.c_str(), O_PATH | O_CLOEXEC));
+  if (!x) return posix::FailErrno(errno, first);
+  const posix::UniqueFd y(::open(second.c_str(), O_PATH | O_CLOEXEC));
+  if (!y) return posix::FailErrno(errno, second);
+  struct stat sx {}, sy {};
+  if (::fstat(x.get(), &sx) != 0) return posix::FailErrno(errno, first);
+  if (::fstat(y.get(), &sy) != 0) return posix::FailErrno(errno, second);
+  return sx.st_nlink >= 2 && sy.st_nlink >= 2 && sx.st_dev == sy.st_dev && sx.st_ino == sy.st_ino;
 }
 
 }  // namespace platform

@@ -101,6 +101,9 @@ TEST(CreateHardLink, SecondNameIsTheSameFileAndKeepsItsBytesWhenTheFirstIsReplac
   ASSERT_TRUE(platform::SetFileTimes(dir.u16() + u"a.upk", 0, stamp, stamp));
   ASSERT_TRUE(platform::CreateHardLink(dir.u16() + u"a.upk", dir.u16() + u"a.upk.VTBak"));
   EXPECT_TRUE(platform::IsSameFile(dir.u16() + u"a.upk", dir.u16() + u"a.upk.VTBak"));
+  // One name given twice is not a second name: nothing to stake the file on.
+  testsupport::WriteFileBytes(dir.path() / "single", kSource);
+  EXPECT_FALSE(platform::IsSameFile(dir.u16() + u"single", dir.u16() + u"single"));
   platform::FileInfo info{};
   ASSERT_TRUE(platform::GetFileInfo(dir.u16() + u"a.upk.VTBak", &info));
   EXPECT_EQ(info.size, large.size());
