@@ -6,6 +6,8 @@
 //
 // Process-wide state by nature (the backend's free functions consult it); single-threaded use.
 #include <cstdint>
+#include <functional>
+#include <limits>
 
 namespace platform::fault {
 
@@ -35,14 +37,31 @@ void ExitAtCall(uint32_t n);
 // Writes and copies succeed for `bytes` more bytes; then they fail with a full disk (112),
 // writing nothing.
 void SetWriteBudget(uint64_t bytes);
-// No faults armed, every count back to zero.
+// A scanner that holds each new file for a while: calls of op on a path fail with error until
+// `milliseconds` of the backend's clock have passed since the first call on that path, and a call
+// on another path starts that path's hold. Only the first `files` paths are held; later ones
+// pass. The move over a target (kMove) is the call that names its path.
+inline constexpr uint64_t kForever = std::numeric_limits<uint64_t>::max();
+void HoldEachFile(Op op, uint32_t error, uint64_t milliseconds,
+                  uint32_t files = std::numeric_limits<uint32_t>::max());
+// Runs action right before the n-th call of op from now does anything: another program at work
+// in the same tree at that moment.
+void BeforeNth(Op op, uint32_t n, std::function<void()> action);
+// The backend's clock stands still but for pauses, which pass at once: waits cost no real time
+// and SteadyMilliseconds() measures them exactly.
+void UseVirtualClock();
+// No faults armed, every count back to zero, the real clock back.
 void Reset();
 // Calls of op since the last Reset.
 uint32_t Count(Op op);
 
 // For the backend, at the top of each operation: counts the call and reports whether it must
-// fail, with the thread's last error already set.
-bool Inject(Op op);
+// fail, with the thread's last error already set. `nativePath` names the file a hold applies to.
+bool Inject(Op op, const char* nativePath = nullptr);
+// For the backend's clock: the virtual time while UseVirtualClock is in force.
+bool VirtualNow(uint64_t* milliseconds);
+// For the backend's pause: true when the virtual clock took it.
+bool VirtualSleep(uint32_t milliseconds);
 // A place inside a call where a kill may land too (a copy's file made but not yet filled); counts
 // towards ExitAtCall only.
 void Checkpoint();

@@ -4,15 +4,20 @@
 
 #include <cerrno>
 
+#include "platform/fault.h"
+
 namespace platform {
 
 uint64_t SteadyMilliseconds() {
+  uint64_t virtualNow = 0;
+  if (fault::VirtualNow(&virtualNow)) return virtualNow;
   struct timespec now {};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
   return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1'000'000;
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {
+  if (fault::VirtualSleep(milliseconds)) return;
   struct timespec left {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1'000'000};
   while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
   }

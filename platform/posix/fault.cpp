@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <limits>
+#include <string>
+#include <utility>
 
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/posix/last_error.h"
 
@@ -21,6 +24,23 @@ struct State {
   uint32_t total = 0;
   uint32_t exitAt = 0;  // absolute call number across every op; 0 = none
   uint64_t budget = kUnlimited;
+
+  std::function<void()> before[kOpCount];
+  uint32_t beforeAt[kOpCount] = {};  // absolute call number; 0 = none
+
+  struct Hold {
+    bool armed = false;
+    Op op = kOpCount;
+    uint32_t error = 0;
+    uint64_t milliseconds = 0;
+    uint32_t files = 0;
+    uint32_t seen = 0;  // paths met so far
+    std::string path;
+    uint64_t since = 0;
+  } hold;
+
+  bool virtualClock = false;
+  uint64_t virtualNow = 0;
 };
 
 State& Faults() {
@@ -62,10 +82,54 @@ void Reset() { Faults() = State{}; }
 
 uint32_t Count(Op op) { return Faults().counts[op]; }
 
-bool Inject(Op op) {
+void HoldEachFile(Op op, uint32_t error, uint64_t milliseconds, uint32_t files) {
+  Faults().hold = {true, op, error, milliseconds, files, 0, {}, 0};
+}
+
+void BeforeNth(Op op, uint32_t n, std::function<void()> action) {
+  State& s = Faults();
+  s.beforeAt[op] = s.counts[op] + n;
+  s.before[op] = std::move(action);
+}
+
+void UseVirtualClock() { Faults().virtualClock = true; }
+
+bool VirtualNow(uint64_t* milliseconds) {
+  const State& s = Faults();
+  if (s.virtualClock) *milliseconds = s.virtualNow;
+  return s.virtualClock;
+}
+
+bool VirtualSleep(uint32_t milliseconds) {
+  State& s = Faults();
+  if (s.virtualClock) s.virtualNow += milliseconds;
+  return s.virtualClock;
+}
+
+namespace {
+
+bool Held(State::Hold& hold, Op op, const char* nativePath) {
+  if (!hold.armed || op != hold.op || nativePath == nullptr) return false;
+  const uint64_t now = SteadyMilliseconds();
+  if (hold.path != nativePath) {
+    hold.path = nativePath;
+    hold.since = now;
+    ++hold.seen;
+  }
+  return hold.seen <= hold.files && (hold.milliseconds == kForever || now - hold.since < hold.milliseconds);
+}
+
+}  // namespace
+
+bool Inject(Op op, const char* nativePath) {
   State& s = Faults();
   ++s.counts[op];
   if (++s.total == s.exitAt) ::_exit(kKilledExitCode);
+  if (s.counts[op] == s.beforeAt[op] && s.before[op]) std::exchange(s.before[op], nullptr)();
+  if (Held(s.hold, op, nativePath)) {
+    posix::Fail(s.hold.error);
+    return true;
+  }
   if (s.failFrom[op] == 0 || s.counts[op] < s.failFrom[op] || s.counts[op] >= s.failUntil[op]) return false;
   posix::Fail(s.error[op]);
   return true;

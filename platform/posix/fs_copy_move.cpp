@@ -90,9 +90,9 @@ bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to) {
 }
 
 bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
-  if (fault::Inject(fault::kMove)) return false;
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
+  if (fault::Inject(fault::kMove, target.c_str())) return false;
   struct stat st {};
   if (::lstat(source.c_str(), &st) != 0) return posix::FailErrno(errno, source);
   if (::stat(target.c_str(), &st) == 0 && (posix::IsReadOnlyFile(st) || S_ISDIR(st.st_mode))) {
