@@ -123,9 +123,8 @@ void CMainDlg::OnLaunch(const LaunchAction& action) {
 }
 
 bool CMainDlg::RunOperations(const LaunchAction& action) {
-  const WaitCursor busy;  // gone before any message box
-  GamePatcher& patcher = *patcher_;
-  return (patcher.*action.first)() && (patcher.*action.second)();
+  const WaitCursor busy;  // gone before any message box; shown while another copy's action ends too
+  return patcher_->RunAction(action.first, action.second);
 }
 
 void CMainDlg::OnSettings() {

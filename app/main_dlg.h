@@ -7,9 +7,9 @@
 
 #include "app/app_module.h"
 #include "app/dialog_impl.h"
+#include "patch/game_patcher.h"
 #include "platform/unique_resource.h"
 
-class GamePatcher;
 
 struct IconTraits {
   using Value = HICON;
@@ -36,8 +36,8 @@ class CMainDlg : public CDialogImpl {
  private:
   // One launch button: two patcher operations, the second run only after the first succeeded.
   struct LaunchAction {
-    bool (GamePatcher::*first)();
-    bool (GamePatcher::*second)();
+    GamePatcher::Operation first;
+    GamePatcher::Operation second;
     const wchar_t* failureText;
   };
   static const LaunchAction kLaunchOfficial;
@@ -47,7 +47,8 @@ class CMainDlg : public CDialogImpl {
   LRESULT OnInitDialog();
   void OnCancel();
   void OnLaunch(const LaunchAction& action);
-  // The action's two operations under the wait cursor; true when both succeeded.
+  // The action's two operations under the wait cursor, after any other copy's action on the same
+  // game directory has ended; true when both succeeded.
   bool RunOperations(const LaunchAction& action);
   void OnSettings();
   void OnHomePage();

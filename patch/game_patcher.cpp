@@ -8,7 +8,6 @@
 #include "patch/entry_walk.h"
 #include "patch/file_backup.h"
 #include "platform/fs.h"
-#include "platform/lock_wait.h"
 #include "platform/resource.h"
 
 namespace {
@@ -60,38 +59,65 @@ bool GamePatcher::CanOperateOn(ArchiveHandle archive) const {
          IsArchiveHandle(archive);
 }
 
-// Each operation waits out files that a scanner holds for a moment, within one budget for all
-// its files, so that a lasting lock on many of them is still reported within seconds.
-bool GamePatcher::InstallPackages() {
+// An operation waits out files that a scanner holds for a moment, within one budget for all its
+// files, so that a lasting lock on many of them is still reported within seconds.
+bool GamePatcher::InstallPackages(platform::LockWaitBudget& budget) {
   if (!CanOperateOn(packageArchive_)) return false;
-  platform::LockWaitBudget budget;
   return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t index, const std::u16string& target) {
-    budget.StartFile();
-    // Without its backup the official file could never be put back: leave it as it is.
-    if (!patch::PreserveBeforeOverwrite(target, budget)) return false;
-    return ExtractTo(packageArchive_, index, target, budget);
+    return budget.ForFile([&] {
+      // Without its backup the official file could never be put back: leave it as it is.
+      return patch::PreserveBeforeOverwrite(target, budget) && ExtractTo(packageArchive_, index, target, budget);
+    });
   });
+}
+
+bool GamePatcher::RestorePackages(platform::LockWaitBudget& budget) {
+  if (!CanOperateOn(packageArchive_)) return false;
+  // A package file that had no official version before the first install stays in place.
+  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t, const std::u16string& target) {
+    return budget.ForFile([&] { return patch::RestoreBackup(target, budget); });
+  });
+}
+
+bool GamePatcher::InstallPatchedData(platform::LockWaitBudget& budget) { return InstallData(patchedDataArchive_, budget); }
+
+bool GamePatcher::InstallStockData(platform::LockWaitBudget& budget) { return InstallData(stockDataArchive_, budget); }
+
+bool GamePatcher::InstallData(ArchiveHandle archive, platform::LockWaitBudget& budget) {
+  if (!CanOperateOn(archive)) return false;
+  return patch::WalkFileEntries(archive, gameDirectory_, [&](int32_t index, const std::u16string& target) {
+    return budget.ForFile([&] { return ExtractTo(archive, index, target, budget); });
+  });
+}
+
+bool GamePatcher::InstallPackages() {
+  platform::LockWaitBudget budget;
+  return InstallPackages(budget);
 }
 
 bool GamePatcher::RestorePackages() {
-  if (!CanOperateOn(packageArchive_)) return false;
   platform::LockWaitBudget budget;
-  // A package file that had no official version before the first install stays in place.
-  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t, const std::u16string& target) {
-    budget.StartFile();
-    return patch::RestoreBackup(target, budget);
-  });
+  return RestorePackages(budget);
 }
 
-bool GamePatcher::InstallPatchedData() { return InstallData(patchedDataArchive_); }
-
-bool GamePatcher::InstallStockData() { return InstallData(stockDataArchive_); }
-
-bool GamePatcher::InstallData(ArchiveHandle archive) {
-  if (!CanOperateOn(archive)) return false;
+bool GamePatcher::InstallPatchedData() {
   platform::LockWaitBudget budget;
-  return patch::WalkFileEntries(archive, gameDirectory_, [&](int32_t index, const std::u16string& target) {
-    budget.StartFile();
-    return ExtractTo(archive, index, target, budget);
-  });
+  return InstallPatchedData(budget);
+}
+
+bool GamePatcher::InstallStockData() {
+  platform::LockWaitBudget budget;
+  return InstallStockData(budget);
+}
+
+platform::DirectoryLock GamePatcher::LockGameDirectory(uint32_t waitMilliseconds) const {
+  if (gameDirectory_.empty()) return {};
+  return platform::DirectoryLock::Acquire(gameDirectory_, waitMilliseconds);
+}
+
+bool GamePatcher::RunAction(Operation first, Operation second, uint32_t waitMilliseconds) {
+  const platform::DirectoryLock lock = LockGameDirectory(waitMilliseconds);
+  if (!lock.IsHeld()) return false;
+  platform::LockWaitBudget budget;
+  return (this->*first)(budget) && (this->*second)(budget);
 }

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "archive/archive.h"
+#include "platform/directory_lock.h"
+#include "platform/lock_wait.h"
 
 inline constexpr char16_t kLauncherRelPath[] = u"TCLS\\Launcher.exe";
 inline constexpr char16_t kBackupSuffix[] = u".VTBak";
@@ -26,24 +28,41 @@ class GamePatcher {
   // Each operation returns false at once, touching nothing, unless a game directory is accepted,
   // its launcher still exists and the operation's archive is open. Otherwise it processes every
   // file entry and returns true when none failed; a false result may mean a partly applied state.
-  // Files that another program holds for a moment are waited for, about a second each and three
-  // seconds in all per operation.
+  // Files that another program holds for a moment are waited for within `budget`
+  // (platform/lock_wait.h); the forms without one give the operation a budget of its own.
 
   // Writes every package file, first keeping a file it replaces as its ".VTBak" backup (a hard
   // link, or a copy where links cannot be made) unless one exists. A file whose backup cannot be
   // made is left as it is. A file that already holds its entry is not rewritten.
-  bool InstallPackages();
-  // Moves every existing backup back over its package file.
-  bool RestorePackages();
+  bool InstallPackages(platform::LockWaitBudget& budget);
+  // Moves every existing backup back over its package file, and removes what a killed run left
+  // beside each package file and its backup.
+  bool RestorePackages(platform::LockWaitBudget& budget);
   // Writes the data files of resource 204 or 205; no backups.
+  bool InstallPatchedData(platform::LockWaitBudget& budget);
+  bool InstallStockData(platform::LockWaitBudget& budget);
+  bool InstallPackages();
+  bool RestorePackages();
   bool InstallPatchedData();
   bool InstallStockData();
+
+  using Operation = bool (GamePatcher::*)(platform::LockWaitBudget&);
+  // How long a press waits for another copy's action on the same game directory.
+  static constexpr uint32_t kActionWaitMilliseconds = 60000;
+  // A launch action: first, then second only when first succeeded, with one wait budget for both,
+  // under the game directory's lock (platform/directory_lock.h), so that two copies of the tool
+  // never interleave and the later press decides the final state. False, touching nothing, when
+  // another copy's action held the lock for all of waitMilliseconds.
+  bool RunAction(Operation first, Operation second, uint32_t waitMilliseconds = kActionWaitMilliseconds);
+  // The lock RunAction holds, for as long as the returned object lives; not held when the wait
+  // ran out or no game directory is accepted.
+  platform::DirectoryLock LockGameDirectory(uint32_t waitMilliseconds) const;
 
   const std::u16string& GameDirectory() const { return gameDirectory_; }
 
  private:
   bool CanOperateOn(ArchiveHandle archive) const;
-  bool InstallData(ArchiveHandle archive);
+  bool InstallData(ArchiveHandle archive, platform::LockWaitBudget& budget);
 
   std::u16string gameDirectory_;
   ArchiveHandle packageArchive_ = nullptr;

@@ -17,6 +17,18 @@ struct FileHandleTraits {
 };
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
 
+// Kernel objects other than files, which signal failure with null.
+struct HandleTraits {
+  using Value = HANDLE;
+  static Value Invalid() noexcept { return nullptr; }
+  static void Close(Value handle) noexcept {
+    const DWORD saved = ::GetLastError();
+    ::CloseHandle(handle);
+    ::SetLastError(saved);
+  }
+};
+using UniqueHandle = UniqueResource<HandleTraits>;
+
 struct KeyTraits {
   using Value = HKEY;
   static Value Invalid() noexcept { return nullptr; }
