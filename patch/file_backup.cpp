@@ -40,6 +40,19 @@ bool CopyToBackup(const std::u16string& target, const std::u16string& backup, pl
   return backedUp;
 }
 
+// The backup is the target under a second name (the install linked it, then could not replace
+// the target): the official bytes never left, and only the name goes. A read-only file refuses
+// the deletion, so its bit is lifted for it, as for a leftover temporary, and given back to the
+// file, which keeps it under its one remaining name.
+bool DropSecondName(const std::u16string& target, const std::u16string& backup, platform::LockWaitBudget& budget) {
+  const uint32_t attributes = platform::GetFileAttributes(target);
+  const bool dropped = platform::RetryWhileLocked(budget, backup, [&] { return RemoveLeftoverTemporary(backup); });
+  if (dropped && attributes != platform::kInvalidAttributes && (attributes & platform::kAttrReadOnly) != 0) {
+    (void)platform::SetFileAttributes(target, attributes);  // ignored: the bytes are whole either way
+  }
+  return dropped;
+}
+
 }  // namespace
 
 bool PreserveBeforeOverwrite(const std::u16string& target, platform::LockWaitBudget& budget) {
@@ -59,12 +72,18 @@ bool PreserveBeforeOverwrite(const std::u16string& target, platform::LockWaitBud
 
 bool RestoreBackup(const std::u16string& target, platform::LockWaitBudget& budget) {
   const std::u16string backup = target + kBackupSuffix;
+  // What a killed install left beside the file and its backup; one held open stays. Ignored: a
+  // leftover the next action removes costs nothing meanwhile.
+  (void)RemoveLeftoverTemporary(TemporaryPathFor(target));
+  (void)RemoveLeftoverTemporary(TemporaryPathFor(backup));
   if (!platform::PathExists(backup)) return true;
-  if (platform::IsSameFile(backup, target)) {
-    // The official bytes never left the target: only the second name goes.
-    return platform::RetryWhileLocked(budget, backup, [&] { return platform::DeleteFile(backup); });
+  if (platform::IsSameFile(backup, target)) return DropSecondName(target, backup, budget);
+  if (!platform::RetryWhileLocked(budget, target, [&] { return platform::MoveFileReplace(backup, target); })) {
+    return false;
   }
-  return platform::RetryWhileLocked(budget, target, [&] { return platform::MoveFileReplace(backup, target); });
+  // A move between two names of one file succeeds without doing anything on some systems
+  // (rename() on posix, and Wine on top of it); the names were one file after all.
+  return !platform::PathExists(backup) || DropSecondName(target, backup, budget);
 }
 
 }  // namespace patch

@@ -16,7 +16,8 @@ bool PreserveBeforeOverwrite(const std::u16string& target, platform::LockWaitBud
 
 // Moves an existing backup back over its target; true when there was none. A backup that is
 // the target itself under a second name (the install linked it, then could not replace the
-// target) only loses that name.
+// target) only loses that name, read-only or not. Leftover temporaries of the target and the
+// backup go first.
 bool RestoreBackup(const std::u16string& target, platform::LockWaitBudget& budget);
 
 }  // namespace patch
