@@ -2,7 +2,8 @@
 // Manager ends a frozen window. After each kill every game file must hold its old or its new bytes
 // in full and every backup the official bytes in full or not exist; a clean run of the same action
 // must then reach exactly the state of a run that was never killed, and "official" the official
-// files with no backup and nothing stray.
+// files with no backup and nothing stray. "Official" pressed straight after a killed install must
+// reach that same official state.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,19 +26,27 @@ using namespace faulttest;
 
 using Step = bool (GamePatcher::*)();
 
+const std::vector<Step> kPatched = {&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData};
+const std::vector<Step> kOfficial = {&GamePatcher::RestorePackages, &GamePatcher::InstallStockData};
+const std::vector<Step> kSummoner = {&GamePatcher::InstallPackages, &GamePatcher::InstallStockData};
+
 struct Action {
   const char* name;
   std::vector<Step> steps;  // a later step runs only when the one before succeeded
   bool startsPatched;
   bool linksFail;  // a file system without hard links: backups are copies
+  std::vector<Step> then;  // pressed after the kill; none: the same action again
 };
 
 const Action kActions[] = {
-    {"Patched", {&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData}, false, false},
-    {"PatchedWithoutLinks", {&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData}, false, true},
-    {"Official", {&GamePatcher::RestorePackages, &GamePatcher::InstallStockData}, true, false},
-    {"Summoner", {&GamePatcher::InstallPackages, &GamePatcher::InstallStockData}, false, false},
-    {"RestoreOnly", {&GamePatcher::RestorePackages}, true, false},
+    {"Patched", kPatched, false, false, {}},
+    {"PatchedWithoutLinks", kPatched, false, true, {}},
+    {"Official", kOfficial, true, false, {}},
+    {"Summoner", kSummoner, false, false, {}},
+    {"RestoreOnly", {&GamePatcher::RestorePackages}, true, false, {}},
+    {"PatchedThenOfficial", kPatched, false, false, kOfficial},
+    {"PatchedWithoutLinksThenOfficial", kPatched, false, true, kOfficial},
+    {"SummonerThenOfficial", kSummoner, false, false, kOfficial},
 };
 
 bool RunAction(GamePatcher& patcher, const std::vector<Step>& steps) {
@@ -89,6 +98,8 @@ class KillSweep : public ::testing::TestWithParam<Action> {
     GamePatcher patcher(game.directory());
     ASSERT_TRUE(RunAction(patcher, GetParam().steps));
     after_ = Snapshot(game.root());
+    ASSERT_TRUE(RunAction(patcher, kOfficial));
+    official_ = Snapshot(game.root());
   }
 
   void ExpectWholeFilesAfterKill(const Tree& killed) {
@@ -106,6 +117,7 @@ class KillSweep : public ::testing::TestWithParam<Action> {
 
   Tree before_;
   Tree after_;
+  Tree official_;  // the action unkilled, then "official"
 };
 
 TEST_P(KillSweep, EveryKillLeavesWholeFilesAndTheNextRunConverges) {
@@ -120,6 +132,13 @@ TEST_P(KillSweep, EveryKillLeavesWholeFilesAndTheNextRunConverges) {
     ExpectWholeFilesAfterKill(Snapshot(game.root()));
 
     GamePatcher patcher(game.directory());
+    if (!action.then.empty()) {
+      // Another button after the kill: what the killed action left must not outlive it.
+      EXPECT_TRUE(RunAction(patcher, action.then)) << "the press after the kill failed";
+      ExpectSameTree(Snapshot(game.root()), official_, "after official:");
+      if (::testing::Test::HasFailure()) break;
+      continue;
+    }
     EXPECT_TRUE(RunAction(patcher, action.steps)) << "the clean run after the kill failed";
     ExpectSameTree(Snapshot(game.root()), after_, "after the clean run:");
     EXPECT_TRUE(patcher.RestorePackages() && patcher.InstallStockData());

@@ -55,6 +55,39 @@ TEST_F(FileInTheWay, ReadOnlyGameFileIsBackedUpButNotOverwritten) {
   EXPECT_EQ(ReadBytes(tree_.BackupOf(stuck_.name)), OfficialBytes(stuck_.name));
 }
 
+// A backup that is the official file under a second name (a link made before a failed replace),
+// read-only or not, or a separate file with its bytes: restore leaves the official bytes with the
+// file's own bits, and no backup.
+TEST_F(FileInTheWay, RestoreOfABackupThatIsOrEqualsTheOfficialFileLeavesItAndNoBackup) {
+  struct Row {
+    const char* what;
+    bool secondName;
+    bool readOnly;
+  };
+  const Row rows[] = {{"second name", true, false}, {"second name of a read-only file", true, true},
+                      {"separate file with the same bytes", false, false}};
+  const std::u16string backup = testsupport::ToU16(tree_.BackupOf(stuck_.name));
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (row.readOnly && !PlatformHonoursReadOnly()) continue;
+    if (row.secondName) {
+      ASSERT_TRUE(platform::CreateHardLink(StuckPath(), backup));
+    } else {
+      testsupport::WriteFileBytes(tree_.BackupOf(stuck_.name), OfficialBytes(stuck_.name));
+    }
+    if (row.readOnly) {
+      ASSERT_TRUE(platform::SetFileAttributes(StuckPath(), platform::kAttrReadOnly));
+    }
+
+    EXPECT_TRUE(patcher_.RestorePackages());
+    EXPECT_EQ(ReadBytes(tree_.PathOf(stuck_.name)), OfficialBytes(stuck_.name));
+    EXPECT_EQ(platform::GetFileAttributes(StuckPath()) & platform::kAttrReadOnly,
+              row.readOnly ? platform::kAttrReadOnly : 0u);
+    EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));
+    ASSERT_TRUE(platform::SetFileAttributes(StuckPath(), platform::kAttrNormal));
+  }
+}
+
 #ifdef _WIN32
 
 TEST_F(FileInTheWay, GameFileHeldOpenWithoutSharingIsNeitherBackedUpNorOverwritten) {

@@ -1,0 +1,225 @@
+// Two copies of the tool on one game directory: a press in the second waits until the first
+// copy's action has ended and then does its own, so the later press decides the final state and
+// no official byte is lost. Natively the second copy is a forked process; on Windows this test
+// program started again.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "patch/game_patcher.h"
+#include "platform/fs.h"
+#include "sample_manifest.h"
+#include "tests/patch/game_tree.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace patchtest {
+namespace {
+
+struct Press {
+  const char* name;
+  GamePatcher::Operation first;
+  GamePatcher::Operation second;
+};
+
+const Press kPresses[] = {
+    {"patched", &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData},
+    {"official", &GamePatcher::RestorePackages, &GamePatcher::InstallStockData},
+    {"summoner", &GamePatcher::InstallPackages, &GamePatcher::InstallStockData},
+};
+
+const Press& PressNamed(const std::string& name) {
+  for (const Press& press : kPresses) {
+    if (name == press.name) return press;
+  }
+  return kPresses[0];
+}
+
+// The second copy: says it is about to press, then presses. Its exit code is 0 when the press
+// succeeded.
+int PressAsSecondCopy(const std::u16string& directory, const Press& press, const fs::path& ready) {
+  GamePatcher patcher(directory);
+  testsupport::WriteFileText(ready, "pressing");
+  return patcher.RunAction(press.first, press.second) ? 0 : 1;
+}
+
+constexpr char kChildGame[] = "MORVELT_SECOND_COPY_GAME";
+constexpr char kChildPress[] = "MORVELT_SECOND_COPY_PRESS";
+constexpr char kChildReady[] = "MORVELT_SECOND_COPY_READY";
+
+#ifdef _WIN32
+
+class SecondCopy {
+ public:
+  SecondCopy(const GameTree& tree, const Press& press, const fs::path& ready)
+      : game_(tree.root().wstring()), press_(press.name), ready_(ready.wstring()) {}
+  ~SecondCopy() {
+    if (process_ != nullptr) ::CloseHandle(process_);
+  }
+  // Starts it; the handles of this process stay its own.
+  bool Go() {
+    ::SetEnvironmentVariableW(L"MORVELT_SECOND_COPY_GAME", game_.c_str());
+    ::SetEnvironmentVariableA(kChildPress, press_.c_str());
+    ::SetEnvironmentVariableW(L"MORVELT_SECOND_COPY_READY", ready_.c_str());
+    wchar_t self[MAX_PATH];
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) +
+                           L"\" --gtest_filter=SecondCopy.DISABLED_Press --gtest_also_run_disabled_tests";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (::CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+      ::CloseHandle(info.hThread);
+      process_ = info.hProcess;
+    }
+    ::SetEnvironmentVariableA(kChildGame, nullptr);
+    ::SetEnvironmentVariableA(kChildPress, nullptr);
+    ::SetEnvironmentVariableA(kChildReady, nullptr);
+    return process_ != nullptr;
+  }
+  int Wait() {
+    ::WaitForSingleObject(process_, INFINITE);
+    DWORD code = 1;
+    ::GetExitCodeProcess(process_, &code);
+    return static_cast<int>(code);
+  }
+
+ private:
+  std::wstring game_;
+  std::string press_;
+  std::wstring ready_;
+  HANDLE process_ = nullptr;
+};
+
+// The second copy's side, run only by SecondCopy above.
+TEST(SecondCopy, DISABLED_Press) {
+  const wchar_t* game = _wgetenv(L"MORVELT_SECOND_COPY_GAME");
+  const char* press = std::getenv(kChildPress);
+  const wchar_t* ready = _wgetenv(L"MORVELT_SECOND_COPY_READY");
+  if (game == nullptr || press == nullptr || ready == nullptr) GTEST_SKIP() << "started by TwoCopies only";
+  EXPECT_EQ(PressAsSecondCopy(testsupport::ToU16(fs::path(game)), PressNamed(press), fs::path(ready)), 0);
+}
+
+#else
+
+// Forked before the first copy takes the lock: a child forked later would share the locked
+// descriptor and keep the lock held after the parent lets it go.
+class SecondCopy {
+ public:
+  SecondCopy(const GameTree& tree, const Press& press, const fs::path& ready) {
+    if (::pipe(go_) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      char signal = 0;
+      ::close(go_[1]);
+      if (::read(go_[0], &signal, 1) != 1) ::_exit(2);
+      ::_exit(PressAsSecondCopy(tree.directory(), press, ready));
+    }
+    ::close(go_[0]);
+  }
+  ~SecondCopy() { ::close(go_[1]); }
+  bool Go() { return pid_ > 0 && ::write(go_[1], "g", 1) == 1; }
+  int Wait() {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  }
+
+ private:
+  int go_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
+#endif
+
+void PlaceOfficialPackages(const GameTree& tree) {
+  for (const ManifestEntry& entry : FileEntries(kPackageArchive)) {
+    testsupport::WriteFileBytes(tree.PathOf(entry.name), OfficialBytes(entry.name));
+  }
+}
+
+// What one copy pressing first, then second, gives.
+TreeSnapshot OneAfterTheOther(const Press& first, const Press& second) {
+  GameTree tree;
+  PlaceOfficialPackages(tree);
+  GamePatcher patcher(tree.directory());
+  EXPECT_TRUE(patcher.RunAction(first.first, first.second));
+  EXPECT_TRUE(patcher.RunAction(second.first, second.second));
+  return Snapshot(tree.root());
+}
+
+struct Pair {
+  const char* first;
+  const char* second;
+};
+
+void PrintTo(const Pair& pair, std::ostream* out) { *out << pair.first << " then " << pair.second; }
+
+class TwoCopies : public testing::TestWithParam<Pair> {};
+
+TEST_P(TwoCopies, TheSecondPressWaitsForTheFirstActionAndDecidesTheEnd) {
+  const Press& first = PressNamed(GetParam().first);
+  const Press& second = PressNamed(GetParam().second);
+  const TreeSnapshot expected = OneAfterTheOther(first, second);
+
+  GameTree tree;
+  PlaceOfficialPackages(tree);
+  GamePatcher patcher(tree.directory());
+  const fs::path ready = tree.scratch() / "second-copy-pressing";
+  SecondCopy other(tree, second, ready);
+  // The first copy's action is under way: it holds the lock while the second copy presses.
+  std::optional<platform::DirectoryLock> lock = patcher.LockGameDirectory(0);
+  ASSERT_TRUE(lock->IsHeld());
+  ASSERT_TRUE(other.Go());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(ready) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_TRUE(fs::exists(ready)) << "the second copy never pressed";
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // it is waiting for the lock now
+  platform::LockWaitBudget budget;
+  EXPECT_TRUE((patcher.*first.first)(budget) && (patcher.*first.second)(budget));
+  lock.reset();
+
+  EXPECT_EQ(other.Wait(), 0) << "the second copy's press failed";
+  EXPECT_EQ(Snapshot(tree.root()), expected) << first.name << " then " << second.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Presses, TwoCopies,
+                         testing::Values(Pair{"patched", "official"}, Pair{"official", "patched"},
+                                         Pair{"patched", "summoner"}),
+                         [](const testing::TestParamInfo<Pair>& row) {
+                           return std::string(row.param.first) + "Then" + row.param.second;
+                         });
+
+// A press that finds the lock held for all of its wait gives up and touches nothing, even when
+// it names the game directory another way.
+TEST(TwoCopiesWait, APressThatWaitsInVainTouchesNothing) {
+  GameTree tree;
+  PlaceOfficialPackages(tree);
+  const TreeSnapshot before = Snapshot(tree.root());
+  GamePatcher holder(tree.directory());
+  const platform::DirectoryLock lock = holder.LockGameDirectory(0);
+  ASSERT_TRUE(lock.IsHeld());
+  const std::u16string otherSpelling = tree.directory() + u"\\TCLS\\..";
+  bool pressed = true;
+  std::thread([&] {
+    GamePatcher other(otherSpelling);
+    ASSERT_EQ(other.GameDirectory(), otherSpelling + u"\\");
+    pressed = other.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, 300);
+  }).join();
+  EXPECT_FALSE(pressed);
+  EXPECT_EQ(Snapshot(tree.root()), before);
+}
+
+}  // namespace
+}  // namespace patchtest
