@@ -22,6 +22,7 @@ enum Op {
   kLink,             // CreateHardLink
   kMoveNoReplace,    // MoveFileNoReplace
   kOpenInput,        // InputFile::Open
+  kIdentity,         // IsSameFile: a failure answers "not certainly one file"
   kOpCount
 };
 

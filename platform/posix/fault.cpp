@@ -60,7 +60,8 @@ bool Spend(uint64_t bytes) {
 
 const char* OpName(Op op) {
   static const char* const kNames[kOpCount] = {"create", "write",     "copy",     "move",           "create-directory",
-                                               "delete", "set-times", "link",     "move-no-replace", "open-input"};
+                                               "delete", "set-times", "link",     "move-no-replace", "open-input",
+                                               "identity"};
   return op < kOpCount ? kNames[op] : "?";
 }
 

@@ -44,6 +44,7 @@ bool CreateHardLink(const std::u16string& existing, const std::u16string& link) 
 // As on Windows: both names open while they are compared, and a second name must show in the
 // link count of both; anything short of certainty answers false.
 bool IsSameFile(const std::u16string& a, const std::u16string& b) {
+  if (fault::Inject(fault::kIdentity)) return false;
   const std::string first = posix::NativePath(a);
   const std::string second = posix::NativePath(b);
   const posix::UniqueFd x(::open(first.c_str(), O_PATH | O_CLOEXEC));

@@ -69,8 +69,8 @@ uint32_t ErrorFor(fault::Op op) {
   return op == fault::kWrite ? kErrorWriteFault : kErrorWriteProtect;
 }
 
-// A refused link falls back to a copy.
-bool FallsBack(fault::Op op) { return op == fault::kLink; }
+// A refused link falls back to a copy; an uncertain identity to moving the backup back.
+bool FallsBack(fault::Op op) { return op == fault::kLink || op == fault::kIdentity; }
 
 class FaultSweep : public ::testing::TestWithParam<Operation> {
  protected:

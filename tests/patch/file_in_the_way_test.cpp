@@ -238,6 +238,18 @@ TEST_F(FileInTheWay, RestoreAfterAFailedReplaceLeavesTheOfficialFileAndNoBackup)
   EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));
 }
 
+// Where the system cannot tell that the two names are one file, the backup is moved over the
+// target, which rename() does not do between two names of one file: the name must go all the same.
+TEST_F(FileInTheWay, RestoreThatCannotTellASecondNameStillDropsIt) {
+  ASSERT_TRUE(platform::CreateHardLink(StuckPath(), testsupport::ToU16(tree_.BackupOf(stuck_.name))));
+  platform::fault::Reset();
+  platform::fault::FailNth(platform::fault::kIdentity, 1, platform::kErrorAccessDenied, 1000);
+  EXPECT_TRUE(patcher_.RestorePackages());
+  platform::fault::Reset();
+  EXPECT_EQ(ReadBytes(tree_.PathOf(stuck_.name)), OfficialBytes(stuck_.name));
+  EXPECT_FALSE(fs::exists(tree_.BackupOf(stuck_.name)));
+}
+
 #endif
 
 }  // namespace
