@@ -330,7 +330,9 @@ def settings_value(folder):
     path = os.path.join(folder, "Morvelt.ini")
     if not os.path.exists(path):
         return None
-    for line in read(path).decode("latin-1").splitlines():
+    data = read(path)
+    text = data[2:].decode("utf-16-le") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
+    for line in text.splitlines():
         if line.startswith("GamePath="):
             return line[len("GamePath="):]
     return None
