@@ -8,12 +8,21 @@ namespace platform {
 
 inline constexpr uint32_t kCodePageAnsi = 0;       // CP_ACP: the system's ANSI page
 inline constexpr uint32_t kCodePageUtf8 = 65001;   // CP_UTF8
+inline constexpr uint32_t kCodePageAscii = 20127;  // US-ASCII
 
 // Converts exactly the given bytes (no terminator is added or required). Invalid input converts
 // as the system does (U+FFFD on Windows for UTF-8); empty result when the system conversion fails.
-// The posix backend treats the ANSI page as UTF-8.
+// The posix backend's ANSI page is the stand-in that AnsiCodePage() names.
 std::u16string SystemMultiByteToWide(uint32_t codePage, std::string_view bytes);
 std::string SystemWideToMultiByte(uint32_t codePage, std::u16string_view text);
+
+// The system's ANSI code page (GetACP). The posix backend stands in US-ASCII, with "?" for every
+// other character, so that native tests lose text where a player would; the environment variable
+// MORVELT_POSIX_ANSI_CODE_PAGE=65001 makes it UTF-8 instead.
+uint32_t AnsiCodePage();
+// True when text converts to the ANSI page unchanged: no default character and no best-fit
+// stand-in (a full-width "Ｇ" that would come back as "G").
+bool SurvivesAnsiCodePage(std::u16string_view text);
 
 // UTF-16 <-> UTF-8 for the backends and tests; same as the calls above with kCodePageUtf8.
 std::u16string Utf8ToUtf16(std::string_view bytes);

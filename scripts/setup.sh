@@ -16,6 +16,8 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   # running and looking at the Windows build
   wine wine32:i386 wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
+  # the locales whose ANSI code pages the Wine tests run under (setup.d/20-locales.sh)
+  locales
   # archive fixtures and helper scripts
   libarchive-tools unzip python3
   # the benchmark's re-sync anchors

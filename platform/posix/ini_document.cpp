@@ -94,7 +94,7 @@ IniText DecodeIni(std::string_view bytes) {
     ini.encoding = IniEncoding::kUtf8Bom;
     bytes.remove_prefix(3);
   }
-  ini.text = Utf8ToUtf16(bytes);
+  ini.text = ini.encoding == IniEncoding::kUtf8Bom ? Utf8ToUtf16(bytes) : SystemMultiByteToWide(kCodePageAnsi, bytes);
   return ini;
 }
 
@@ -110,10 +110,10 @@ std::string EncodeIni(const IniText& ini) {
     }
     case IniEncoding::kUtf8Bom:
       return "\xEF\xBB\xBF" + Utf16ToUtf8(ini.text);
-    case IniEncoding::kUtf8:
+    case IniEncoding::kAnsi:
       break;
   }
-  return Utf16ToUtf8(ini.text);
+  return SystemWideToMultiByte(kCodePageAnsi, ini.text);
 }
 
 std::optional<std::u16string> FindIniValue(std::u16string_view text, std::u16string_view section,

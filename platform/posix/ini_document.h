@@ -8,14 +8,15 @@
 
 namespace platform::posix {
 
-enum class IniEncoding { kUtf8, kUtf8Bom, kUtf16Le };
+// A file without a byte-order mark is in the ANSI code page, as Windows reads it; Wine also
+// honours a UTF-8 mark.
+enum class IniEncoding { kAnsi, kUtf8Bom, kUtf16Le };
 
 struct IniText {
-  IniEncoding encoding = IniEncoding::kUtf8;
+  IniEncoding encoding = IniEncoding::kAnsi;
   std::u16string text;
 };
 
-// Files are UTF-8, with or without a byte-order mark; a UTF-16LE file (with its mark) is read too.
 IniText DecodeIni(std::string_view bytes);
 std::string EncodeIni(const IniText& ini);
 

@@ -15,6 +15,7 @@
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
 #include "platform/posix/unique_fd.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -100,7 +101,9 @@ bool WriteProfileString(const std::u16string& file, const std::u16string& sectio
   posix::UniqueFd fd(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) {
     if (errno != ENOENT) return posix::FailErrno(errno, native);
+    // A new file starts with the UTF-16LE mark, as the Windows backend makes it, so any text fits.
     posix::IniText fresh;
+    fresh.encoding = posix::IniEncoding::kUtf16Le;
     fresh.text = posix::SetIniValue(u"", section, key, value);
     return CreateWithContent(native, posix::EncodeIni(fresh));
   }
@@ -111,6 +114,11 @@ bool WriteProfileString(const std::u16string& file, const std::u16string& sectio
   if (!bytes) return false;
   fd.reset();
   posix::IniText ini = posix::DecodeIni(*bytes);
+  // A file without the mark becomes Unicode only when the ANSI page would lose part of the entry.
+  if (ini.encoding != posix::IniEncoding::kUtf16Le &&
+      !(SurvivesAnsiCodePage(section) && SurvivesAnsiCodePage(key) && SurvivesAnsiCodePage(value))) {
+    ini.encoding = posix::IniEncoding::kUtf16Le;
+  }
   ini.text = posix::SetIniValue(ini.text, section, key, value);
   return ReplaceContent(native, st, posix::EncodeIni(ini));
 }

@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <cstdlib>
+
 #include "platform/posix/last_error.h"
 
 namespace platform {
@@ -38,6 +40,21 @@ void AppendUtf8(std::string& out, char32_t c) {
 bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
 
 bool IsSupportedCodePage(uint32_t codePage) { return codePage == kCodePageAnsi || codePage == kCodePageUtf8; }
+
+// One "?" per unit the page lacks, as Windows converts a single-byte page without best fit.
+std::string Utf16ToAscii(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char16_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+std::u16string AsciiToUtf16(std::string_view bytes) {
+  std::u16string out;
+  out.reserve(bytes.size());
+  for (char b : bytes) out.push_back(static_cast<uint8_t>(b) < 0x80 ? static_cast<char16_t>(b) : u'?');
+  return out;
+}
 
 }  // namespace
 
@@ -122,6 +139,7 @@ std::u16string SystemMultiByteToWide(uint32_t codePage, std::string_view bytes) 
     posix::Fail(posix::kErrorInvalidParameter);
     return {};
   }
+  if (codePage == kCodePageAnsi && AnsiCodePage() == kCodePageAscii) return AsciiToUtf16(bytes);
   return Utf8ToUtf16(bytes);
 }
 
@@ -130,7 +148,17 @@ std::string SystemWideToMultiByte(uint32_t codePage, std::u16string_view text) {
     posix::Fail(posix::kErrorInvalidParameter);
     return {};
   }
+  if (codePage == kCodePageAnsi && AnsiCodePage() == kCodePageAscii) return Utf16ToAscii(text);
   return Utf16ToUtf8(text);
+}
+
+uint32_t AnsiCodePage() {
+  const char* chosen = std::getenv("MORVELT_POSIX_ANSI_CODE_PAGE");
+  return chosen != nullptr && std::string_view(chosen) == "65001" ? kCodePageUtf8 : kCodePageAscii;
+}
+
+bool SurvivesAnsiCodePage(std::u16string_view text) {
+  return SystemMultiByteToWide(kCodePageAnsi, SystemWideToMultiByte(kCodePageAnsi, text)) == text;
 }
 
 }  // namespace platform

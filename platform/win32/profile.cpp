@@ -2,6 +2,7 @@
 
 #include "platform/profile.h"
 #include "platform/win32/last_error.h"
+#include "platform/win32/profile_unicode.h"
 #include "platform/win32/windows_api.h"
 
 namespace platform {
@@ -19,6 +20,7 @@ std::u16string GetProfileString(const std::u16string& file, const std::u16string
 
 bool WriteProfileString(const std::u16string& file, const std::u16string& section, const std::u16string& key,
                         const std::u16string& value) {
+  if (!win32::PrepareUnicodeProfile(file, section, key, value)) return false;
   return ::WritePrivateProfileStringW(win32::Wide(section), win32::Wide(key), win32::Wide(value), win32::Wide(file)) ||
          win32::FailWithLastError();
 }

@@ -49,6 +49,23 @@ std::string SystemWideToMultiByte(uint32_t codePage, std::u16string_view text) {
   return bytes;
 }
 
+uint32_t AnsiCodePage() { return ::GetACP(); }
+
+bool SurvivesAnsiCodePage(std::u16string_view text) {
+  if (text.empty()) return true;
+  if (text.size() > INT_MAX) return false;
+  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int length = static_cast<int>(text.size());
+  // Where the ANSI page is UTF-8 the system refuses these flags: "no" then costs only a Unicode file.
+  const int size = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return false;
+  std::string bytes(static_cast<size_t>(size), '\0');
+  BOOL usedDefault = FALSE;
+  return ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, length, bytes.data(), size, nullptr,
+                               &usedDefault) == size &&
+         !usedDefault;
+}
+
 std::u16string Utf8ToUtf16(std::string_view bytes) { return SystemMultiByteToWide(CP_UTF8, bytes); }
 std::string Utf16ToUtf8(std::u16string_view text) { return SystemWideToMultiByte(CP_UTF8, text); }
 

@@ -1,7 +1,8 @@
 // Reads the running tool's dialog from outside, for the end-to-end tests: what a user would see
 // (texts, enabled buttons, focus, message boxes) and where the controls are on the screen.
 //
-//   dialog_probe state            the main dialog's title, edit text, buttons, focus and place
+//   dialog_probe state            the main dialog's title, edit text, buttons, focus and place,
+//                                 and the ANSI code page that Wine gives programs run like the probe
 //   dialog_probe msgbox MS        the first message box owned by the dialog, waiting up to MS ms
 //   dialog_probe gone MS          exit 0 once no main dialog exists, waiting up to MS ms
 //   dialog_probe layout           the screen's DPI, the dialog's client size and, for each control,
@@ -116,6 +117,7 @@ int State() {
   Print(L"workarea=" + std::to_wstring(monitor.rcWork.left) + L"," + std::to_wstring(monitor.rcWork.top) + L"," +
         std::to_wstring(monitor.rcWork.right - monitor.rcWork.left) + L"," +
         std::to_wstring(monitor.rcWork.bottom - monitor.rcWork.top));
+  Print(L"acp=" + std::to_wstring(GetACP()));
   return 0;
 }
 

@@ -330,7 +330,9 @@ def settings_value(folder):
     path = os.path.join(folder, "Morvelt.ini")
     if not os.path.exists(path):
         return None
-    for line in read(path).decode("latin-1").splitlines():
+    data = read(path)
+    text = data[2:].decode("utf-16-le") if data.startswith(b"\xff\xfe") else data.decode("latin-1")
+    for line in text.splitlines():
         if line.startswith("GamePath="):
             return line[len("GamePath="):]
     return None
@@ -559,6 +561,31 @@ def case_choose_launcher(env):
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
 
+def case_unicode_settings(env):
+    """A game in a folder the English code page (1252) cannot spell, found through the registry, is
+    remembered in Morvelt.ini: with the registry value gone, the next start still patches it."""
+    game = env.make_game("游戏 剑灵")
+    expected_dir = win_path(game) + "\\"
+    folder = env.make_tool()
+    env.wine.run("reg", "add", INSTALL_KEY, "/v", "InstallPath", "/d", expected_dir, "/f")
+    tool = env.start(folder)
+    state = tool.state()
+    check(state["acp"] == "1252", f"the tool runs with code page {state['acp']}, expected 1252 (locale generated?)")
+    check(state["edit"] == expected_dir, f"edit shows {state['edit']!r}, expected {expected_dir!r}")
+    check(settings_value(folder) == expected_dir, f"Morvelt.ini holds {settings_value(folder)!r}")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+    env.wine.run("reg", "delete", INSTALL_KEY, "/f")
+    tool = env.start(folder)
+    state = tool.state()
+    check(state["edit"] == expected_dir, f"after restart the edit shows {state['edit']!r}")
+    check_buttons(tool, state, launch_enabled=True)
+    tool.click(PATCHED)
+    wait_launches(game, 1)
+    check_files(env, game, env.patched, {name: env.original(name) for name in env.upk[:ORIGINALS]})
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
 DPI_KEY = r"HKCU\Control Panel\Desktop"  # Wine reads LogPixels here first, HKCC\Software\Fonts after
 
 
@@ -686,6 +713,7 @@ CASES = {
     "ChooseLauncher": case_choose_launcher,
     "Dpi": case_dpi,
     "BusyCursor": case_busy_cursor,
+    "UnicodeSettings": case_unicode_settings,
 }
 
 

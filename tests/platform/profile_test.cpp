@@ -12,10 +12,7 @@ using platform::GetProfileString;
 using platform::WriteProfileString;
 using testsupport::TempDir;
 
-std::string ReadText(const fs::path& path) {
-  const auto bytes = testsupport::ReadFileBytes(path);
-  return std::string(bytes.begin(), bytes.end());
-}
+std::string ReadText(const fs::path& path) { return testsupport::ReadSettingsText(path); }
 
 size_t Count(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -38,6 +35,11 @@ TEST(Profile, FirstWriteCreatesTheFile) {
   TempDir dir;
   const std::u16string ini = dir.u16() + u"Morvelt.ini";
   ASSERT_TRUE(WriteProfileString(ini, u"Config", u"GamePath", u"D:\\Game\\"));
+  // Made Unicode from the start, so that a later value in any script is kept.
+  const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(dir.path() / "Morvelt.ini");
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes[0], 0xFF);
+  EXPECT_EQ(bytes[1], 0xFE);
   const std::string text = ReadText(dir.path() / "Morvelt.ini");
   EXPECT_NE(text.find("[Config]"), std::string::npos) << text;
   EXPECT_NE(text.find("GamePath=D:\\Game\\"), std::string::npos) << text;

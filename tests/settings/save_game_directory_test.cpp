@@ -1,9 +1,13 @@
 // The settings file always holds the directory applied last, and is made by the first write.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
+#include "platform/profile.h"
+#include "platform/text.h"
 #include "settings/game_directory.h"
 #include "tests/settings/game_install.h"
 #include "tests/support/temp_dir.h"
@@ -54,6 +58,49 @@ TEST(SaveGameDirectoryTest, KeepsOtherLinesOfTheSettingsFile) {
   const std::vector<uint8_t> bytes = testsupport::ReadFileBytes(ini);
   EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("Key=kept"), std::string::npos);
   EXPECT_EQ(LoadGameDirectoryFrom(ToU16(ini), NoRegistry()), game);
+}
+
+// Folder names in scripts an ANSI code page lacks (and a full-width name its best fit would turn
+// into another folder), applied with no settings file yet and over an old ANSI file whose other
+// lines must stay. Run once per code page: MORVELT_EXPECTED_ACP names the one this run must have.
+TEST(SaveGameDirectoryTest, EveryFolderNameComesBackOnThisCodePage) {
+  if (const char* expected = std::getenv("MORVELT_EXPECTED_ACP")) {
+    ASSERT_EQ(platform::AnsiCodePage(), static_cast<uint32_t>(std::atoi(expected)))
+        << "the locale asked for did not reach Wine";
+  }
+  const std::string oldFile = "; kept comment\r\n[Other]\r\nKey=kept\r\n";
+  struct Row {
+    const char* name;
+    std::filesystem::path folder;
+  };
+  const Row rows[] = {
+      {"ascii", u"Game"},
+      {"chinese", std::filesystem::path(u"\u6E38\u620F") / u"\u5251\u7075"},
+      {"korean", u"\uAC8C\uC784"},
+      {"emoji", u"G\U0001F3AE"},
+      {"full-width", u"\uFF27\uFF41\uFF4D\uFF45"},
+  };
+  for (const Row& row : rows) {
+    for (const bool existing : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (existing ? ", old ANSI file" : ", no file") + ", code page " +
+                   std::to_string(platform::AnsiCodePage()));
+      TempDir temp;
+      const std::u16string game = MakeInstall(temp.path() / row.folder) + u"\\";
+      const std::filesystem::path ini = temp.path() / "Morvelt.ini";
+      if (existing) settingstest::WriteSettingsText(ini, oldFile);
+
+      ASSERT_TRUE(SaveGameDirectoryTo(ToU16(ini), game));
+      EXPECT_EQ(LoadGameDirectoryFrom(ToU16(ini), NoRegistry()), game);
+      if (!existing) continue;
+      const std::string text = testsupport::ReadSettingsText(ini);
+      EXPECT_NE(text.find("; kept comment"), std::string::npos) << text;
+      EXPECT_EQ(platform::GetProfileString(ToU16(ini), u"Other", u"Key", 64), u"kept");
+      // A value the page holds leaves the file in it.
+      if (std::string_view(row.name) == "ascii") {
+        EXPECT_NE(testsupport::ReadFileBytes(ini).at(0), 0xFF);
+      }
+    }
+  }
 }
 
 TEST(SaveGameDirectoryTest, ReportsAFileThatCannotBeWritten) {

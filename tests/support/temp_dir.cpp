@@ -6,6 +6,8 @@
 #include <random>
 #include <system_error>
 
+#include "platform/text.h"
+
 namespace testsupport {
 namespace fs = std::filesystem;
 
@@ -63,6 +65,16 @@ void WriteFileBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
 
 void WriteFileText(const fs::path& path, const std::string& text) {
   WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+std::string ReadSettingsText(const fs::path& path) {
+  const std::vector<uint8_t> bytes = ReadFileBytes(path);
+  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return std::string(bytes.begin(), bytes.end());
+  std::u16string text;
+  for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  }
+  return platform::Utf16ToUtf8(text);
 }
 
 bool OsIgnoresReadOnly() {
