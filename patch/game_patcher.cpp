@@ -90,24 +90,17 @@ bool GamePatcher::InstallData(ArchiveHandle archive, platform::LockWaitBudget& b
   });
 }
 
-bool GamePatcher::InstallPackages() {
-  platform::LockWaitBudget budget;
-  return InstallPackages(budget);
-}
+bool GamePatcher::InstallPackages() { return WithOwnBudget(&GamePatcher::InstallPackages); }
 
-bool GamePatcher::RestorePackages() {
-  platform::LockWaitBudget budget;
-  return RestorePackages(budget);
-}
+bool GamePatcher::RestorePackages() { return WithOwnBudget(&GamePatcher::RestorePackages); }
 
-bool GamePatcher::InstallPatchedData() {
-  platform::LockWaitBudget budget;
-  return InstallPatchedData(budget);
-}
+bool GamePatcher::InstallPatchedData() { return WithOwnBudget(&GamePatcher::InstallPatchedData); }
 
-bool GamePatcher::InstallStockData() {
+bool GamePatcher::InstallStockData() { return WithOwnBudget(&GamePatcher::InstallStockData); }
+
+bool GamePatcher::WithOwnBudget(Operation operation) {
   platform::LockWaitBudget budget;
-  return InstallStockData(budget);
+  return (this->*operation)(budget);
 }
 
 platform::DirectoryLock GamePatcher::LockGameDirectory(uint32_t waitMilliseconds) const {

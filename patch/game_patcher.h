@@ -63,6 +63,7 @@ class GamePatcher {
  private:
   bool CanOperateOn(ArchiveHandle archive) const;
   bool InstallData(ArchiveHandle archive, platform::LockWaitBudget& budget);
+  bool WithOwnBudget(Operation operation);
 
   std::u16string gameDirectory_;
   ArchiveHandle packageArchive_ = nullptr;
