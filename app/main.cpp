@@ -1,4 +1,4 @@
-// Process entry: set up COM, the C runtime's locale and the common controls, then run the dialog.
+// Process entry: error mode, COM, the C runtime's locale and the common controls, then the dialog.
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -9,6 +9,10 @@
 #include "app/main_dlg.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  // A remembered game on a removed disk or an empty card reader must fail quietly, not raise the
+  // system's "No disk" box before the dialog. The thread form keeps the launcher the tool starts
+  // out of it: a process-wide mode would be inherited. Result ignored: without it only the box returns.
+  (void)SetThreadErrorMode(SEM_FAILCRITICALERRORS, nullptr);
   // Neither result changes what follows: without COM the shell calls still work for plain paths.
   (void)CoInitialize(nullptr);
   _wsetlocale(LC_ALL, L"chs");

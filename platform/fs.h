@@ -79,7 +79,8 @@ enum class Disposition {
 
 // A file opened for writing with no sharing (CreateFileW with GENERIC_WRITE, share mode 0).
 // Creating over an existing read-only file, or over a hidden or system file whose bits are not
-// in `attributes`, fails with access denied, as CreateFileW does.
+// in `attributes`, fails with access denied, as CreateFileW does. `attributes` may be a file's
+// full attributes: only those CreateFileW accepts as attributes are used, never as flags.
 class OutputFile {
  public:
   OutputFile();

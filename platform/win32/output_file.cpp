@@ -4,6 +4,16 @@
 #include "platform/win32/last_error.h"
 
 namespace platform {
+namespace {
+
+// The attributes CreateFileW documents. Every other bit of dwFlagsAndAttributes is a flag, and
+// cloud files carry attributes of the same values: pinned (0x80000) is FILE_FLAG_FIRST_PIPE_INSTANCE,
+// unpinned (0x100000) FILE_FLAG_OPEN_NO_RECALL, recall-on-open (0x40000) FILE_FLAG_OPEN_REQUIRING_OPLOCK.
+constexpr DWORD kCreatableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL | FILE_ATTRIBUTE_TEMPORARY |
+                                       FILE_ATTRIBUTE_OFFLINE | FILE_ATTRIBUTE_ENCRYPTED;
+
+}  // namespace
 
 struct OutputFile::Impl {
   win32::UniqueFileHandle handle;
@@ -19,8 +29,9 @@ OutputFile OutputFile::Open(const std::u16string& path, Disposition disposition,
   DWORD creation = CREATE_ALWAYS;
   if (disposition == Disposition::kCreateNew) creation = CREATE_NEW;
   if (disposition == Disposition::kOpenExisting) creation = OPEN_EXISTING;
-  // The directory bit means nothing for a file being created; zero would mean "no attributes".
-  DWORD flags = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY);
+  // Only the bits CreateFileW takes as attributes: the directory bit means nothing for a file
+  // being created, and a synced folder's bits read as flags; zero would mean "no attributes".
+  DWORD flags = attributes & kCreatableAttributes;
   if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
   HANDLE raw = ::CreateFileW(win32::Wide(path), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, 0, nullptr, creation, flags,
                              nullptr);

@@ -6,8 +6,9 @@
 #
 # The source is fetched with `apt-get source` through a private copy of this machine's apt sources
 # with deb-src added; the machine's apt configuration and lists stay untouched.
-# The result lands in a cache outside the work tree, keyed by the curl version; cmake/MorveltCurl.cmake
-# looks for it at the same place. Runs unattended (no stdin) and skips itself when the build exists.
+# The result lands in a cache outside the work tree, keyed by the curl version and the recipe below;
+# cmake/MorveltCurl.cmake looks for it at the same place. Runs unattended (no stdin) and skips itself
+# when the build exists.
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -19,13 +20,16 @@ host=$1
 cache_base=${XDG_CACHE_HOME:-${HOME:+$HOME/.cache}}
 cache_root=${MORVELT_CACHE_DIR:-${cache_base:-/var/cache}/morvelt}
 current_link=$cache_root/curl-$host
+# Raised whenever a change below changes what lands in the library, so older cached builds are redone.
+# 2: no path of the build machine in the objects (curl prints __FILE__ in some messages).
+recipe=2
 
 log() { printf '[curl-mingw %s] %s\n' "$host" "$*"; }
 
 # The version to build: the one the native build links against, when the machine has it.
 wanted=$(dpkg-query -W -f='${source:Version}' libcurl4-openssl-dev 2>/dev/null || true)
 
-if [[ -L $current_link && -f $current_link/.complete ]]; then
+if [[ -L $current_link && -f $current_link/.complete && $(cat "$current_link/.recipe" 2>/dev/null) == "$recipe" ]]; then
   built_for=$(cat "$current_link/.requested" 2>/dev/null || true)
   if [[ -z $wanted || $built_for == "$wanted" ]]; then
     log "cached build present: $(readlink "$current_link")"
@@ -96,7 +100,7 @@ if [[ -z $fetched ]]; then
 fi
 log "curl source $fetched"
 
-prefix=$cache_root/curl-$fetched-$host
+prefix=$cache_root/curl-$fetched-r$recipe-$host
 if [[ -f $prefix/.complete ]]; then
   log "cached build present: $prefix"
 else
@@ -111,7 +115,8 @@ else
   log "configuring for $host"
   (
     cd "$build"
-    "$tree/configure" \
+    # The same source gives the same library whatever temporary folder it was built in.
+    "$tree/configure" CPPFLAGS="-ffile-prefix-map=$work/=" \
       --host="$host" --prefix="$prefix.tmp" \
       --disable-shared --enable-static --with-pic=no \
       --disable-debug --disable-curldebug --enable-optimize \
@@ -142,6 +147,7 @@ else
   mv "$prefix.tmp" "$prefix"
   # The installed pkg-config file names the temporary prefix; point it at the final one.
   sed -i "s|$prefix.tmp|$prefix|g" "$prefix/lib/pkgconfig/libcurl.pc"
+  printf '%s\n' "$recipe" >"$prefix/.recipe"
   touch "$prefix/.complete"
 fi
 

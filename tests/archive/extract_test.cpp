@@ -105,18 +105,23 @@ TEST(ExtractTimes, StampsAllThreeEntryTimesOnTheWrittenFile) {
 }
 
 // A re-launch finds most targets holding their entry already: those are not rewritten (the same
-// file stays, with the entry's times), and a target that differs in any way is.
+// file stays, with the entry's times and bits), and a target that differs in any way is.
 struct InPlaceCase {
   const char* what;
   std::function<void(const fs::path& target)> change;  // after the first extraction
   bool leftInPlace;
   bool read;  // the second extraction had to read the target
+  uint32_t entryAttributes = 0x20;
 };
 
 TEST(ExtractInPlace, LeavesOnlyATargetThatHoldsTheEntryAlready) {
   const uint64_t entryTime = UnixToFileTime(1600000000);
   const auto restamp = [=](const fs::path& target) {
     ASSERT_TRUE(platform::SetFileTimes(testsupport::ToU16(target), 0, 0, entryTime));
+  };
+  // Bytes and times stay; only the read-only or hidden bit the entry gave the file goes.
+  const auto plain = [](const fs::path& t) {
+    ASSERT_TRUE(platform::SetFileAttributes(testsupport::ToU16(t), platform::kAttrArchive));
   };
   const std::vector<InPlaceCase> cases = {
       {"unchanged, last read long ago",
@@ -137,15 +142,20 @@ TEST(ExtractInPlace, LeavesOnlyATargetThatHoldsTheEntryAlready) {
          restamp(t);
        },
        false, false},
+      {"same bytes and time, entry read-only, file not", plain, false, false, 0x21},
+      {"same bytes and time, entry hidden, file not", plain, false, false, 0x22},
   };
-  ziptools::Entry e = FileEntry("p.upk", ziptools::NoiseBytes(300000, 9), ziptools::kDeflated);
-  e.localExtra = ziptools::ExtendedTimestamp(7, {1600000000, 1500000000, 1400000000});
-  const auto bytes = SingleEntryArchive(e);
-  auto handle = Open(bytes);
   for (const InPlaceCase& c : cases) {
+    ziptools::Entry e = FileEntry("p.upk", ziptools::NoiseBytes(300000, 9), ziptools::kDeflated);
+    e.localExtra = ziptools::ExtendedTimestamp(7, {1600000000, 1500000000, 1400000000});
+    e.externalAttributes = c.entryAttributes;
+    const auto bytes = SingleEntryArchive(e);
+    auto handle = Open(bytes);
     TempDir dir;
     const std::u16string target = dir.u16() + u"p.upk";
     ASSERT_EQ(ExtractEntryToFile(handle.get(), 0, target.c_str()), kOk) << c.what;
+    // The entry's bits as this file system keeps them (posix keeps no hidden bit).
+    const uint32_t entryBits = platform::GetFileAttributes(target) & (platform::kAttrReadOnly | platform::kAttrHidden);
     c.change(dir.path() / "p.upk");
     fs::create_hard_link(dir.path() / "p.upk", dir.path() / "witness");  // the file that was there
 #ifndef _WIN32
@@ -167,6 +177,8 @@ TEST(ExtractInPlace, LeavesOnlyATargetThatHoldsTheEntryAlready) {
     EXPECT_EQ(times->modification, entryTime) << c.what;
     EXPECT_EQ(times->access, UnixToFileTime(1500000000)) << c.what;
     EXPECT_EQ(ReadFileBytes(dir.path() / "p.upk"), e.content) << c.what;
+    EXPECT_EQ(platform::GetFileAttributes(target) & (platform::kAttrReadOnly | platform::kAttrHidden), entryBits)
+        << c.what;
     EXPECT_EQ(ListNames(dir.path()), (std::set<std::string>{"p.upk", "witness"})) << c.what;
   }
 }

@@ -3,7 +3,8 @@
 Windows' own DLLs, whose dialog template, icon group and manifest are exactly what the tool needs
 (texts in the right Chinese, no default button, the right styles), which tells Explorer its
 version, declares its DPI awareness and supported Windows versions, and which carries its three
-archives.
+archives. Its header names Windows 7 as the oldest system and no build time, so that the same commit
+builds the same bytes.
 
 Usage: check_executable.py MORVELT.EXE      Exit code 0 when every check passed.
 """
@@ -61,9 +62,13 @@ class Image:
         check(self.data[pe:pe + 4] == b"PE\0\0", "no PE signature")
         self.machine = self.u16(pe + 4)
         sections = self.u16(pe + 6)
+        self.timestamp = self.u32(pe + 8)
         optional_size = self.u16(pe + 20)
         optional = pe + 24
         self.magic = self.u16(optional)
+        # (major, minor) at the same offsets in PE32 and PE32+.
+        self.os_version = (self.u16(optional + 40), self.u16(optional + 42))
+        self.subsystem_version = (self.u16(optional + 48), self.u16(optional + 50))
         self.subsystem = self.u16(optional + 68)
         directories = optional + (112 if self.magic == 0x20B else 96)  # PE32+ or PE32
         self.import_rva = self.u32(directories + 8)
@@ -319,6 +324,10 @@ def main(argv):
     # The shipped build is 32-bit; the 64-bit one exists for machines that cannot run 32-bit programs.
     check((image.machine, image.magic) in ((0x14C, 0x10B), (0x8664, 0x20B)), "not an x86 or x64 executable")
     check(image.subsystem == 2, f"subsystem {image.subsystem}, expected the Windows GUI (2)")
+    # Windows 7, the oldest the manifest names: Windows keys compatibility behaviour on these.
+    check(image.subsystem_version == (6, 1), f"subsystem version {image.subsystem_version}, expected (6, 1)")
+    check(image.os_version == (6, 1), f"operating system version {image.os_version}, expected (6, 1)")
+    check(image.timestamp == 0, f"time stamp {image.timestamp:#x}: a build time makes every build differ")
     imports = image.imports()
     print("imports:", ", ".join(imports))
     foreign = [name for name in imports if name.lower() not in SYSTEM_DLLS]

@@ -634,7 +634,11 @@ def case_dpi(env):
 
 
 IDC_WAIT = 0x7F02
-RELAY_CURSOR = "user32.MessageBoxW;shell32.ShellExecuteW;user32.SetCursor;user32.LoadCursorW;CreateFileW"
+FILE_CALLS = ("CreateFileW", "GetFileAttributesW", "GetFileAttributesExW", "GetPrivateProfileStringW")
+# The "fail critical errors" bit of each form: SEM_FAILCRITICALERRORS, and ntdll's spelling of it.
+ERROR_MODE_CALLS = {"SetThreadErrorMode": 0x1, "RtlSetThreadErrorMode": 0x10}
+RELAY_CURSOR = ";".join(("user32.MessageBoxW", "shell32.ShellExecuteW", "user32.SetCursor", "user32.LoadCursorW")
+                        + FILE_CALLS + tuple(ERROR_MODE_CALLS))
 
 
 def relay_events(text):
@@ -645,6 +649,18 @@ def relay_events(text):
 def handle(text):
     """A traced handle: 32 bits are the value, a 64-bit trace prints whole registers."""
     return int(text, 16) & 0xFFFFFFFF
+
+
+def check_error_mode_first(text):
+    """The thread that looks at files first has set SEM_FAILCRITICALERRORS for itself before: a
+    remembered game on a removed disk must not raise the system's "No disk" box."""
+    calls = re.findall(r"^([0-9a-f]+):Call +[\w.-]+\.(\w+)\(([0-9a-f]*)", text, re.MULTILINE)
+    first_file = next((i for i, (_, name, _) in enumerate(calls) if name in FILE_CALLS), None)
+    check(first_file is not None, "no file call in the trace")
+    thread = calls[first_file][0]
+    check(any(tid == thread and handle(mode or "0") & ERROR_MODE_CALLS.get(name, 0)
+              for tid, name, mode in calls[:first_file]),
+          f"thread {thread} calls {calls[first_file][1]} before it sets SEM_FAILCRITICALERRORS")
 
 
 def check_busy_cursor(events, game_name, failed):
@@ -672,12 +688,14 @@ def check_busy_cursor(events, game_name, failed):
 
 def case_busy_cursor(env):
     """While a launch action patches, the wait cursor shows; the old one is back before any message
-    box, after a success and after a failure alike."""
+    box, after a success and after a failure alike. (Its trace from the start also shows the error
+    mode set before the first file call.)"""
     game = env.make_game()
     folder = env.make_tool(win_path(game) + "\\")
     env.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", RELAY_CURSOR, "/f")
     tool = env.start(folder, trace_calls=True)
     game_name = os.path.basename(env.scratch)
+    check_error_mode_first(tool.traced())
 
     def launch_events():
         text = tool.traced()
