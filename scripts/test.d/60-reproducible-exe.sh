@@ -27,6 +27,13 @@ sum_a=$(sha256sum "$first/app/Morvelt.exe" | cut -d' ' -f1)
 sum_b=$(sha256sum "$other/build/app/Morvelt.exe" | cut -d' ' -f1)
 echo "reproducible-exe: $sum_a  build/repro-a/app/Morvelt.exe"
 echo "reproducible-exe: $sum_b  (copy of the sources elsewhere)/build/app/Morvelt.exe"
+# Neither build folder, nor the folder of the sources, may be named inside the program.
+for folder in "$root" "$other"; do
+  if grep -qaF "$folder" "$first/app/Morvelt.exe" "$other/build/app/Morvelt.exe"; then
+    echo "reproducible-exe: FAIL: the exe names the build path $folder"
+    exit 1
+  fi
+done
 if [[ $sum_a != "$sum_b" ]]; then
   cp "$other/build/app/Morvelt.exe" "$first/app/Morvelt.other.exe"
   echo "reproducible-exe: FAIL: the two builds differ in $(cmp -l "$first/app/Morvelt.exe" \
