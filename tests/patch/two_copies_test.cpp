@@ -18,6 +18,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -31,10 +32,12 @@ struct Press {
   GamePatcher::Operation second;
 };
 
+// "hold": a copy that takes the lock and never lets go until it is killed.
 const Press kPresses[] = {
     {"patched", &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData},
     {"official", &GamePatcher::RestorePackages, &GamePatcher::InstallStockData},
     {"summoner", &GamePatcher::InstallPackages, &GamePatcher::InstallStockData},
+    {"hold", nullptr, nullptr},
 };
 
 const Press& PressNamed(const std::string& name) {
@@ -44,32 +47,43 @@ const Press& PressNamed(const std::string& name) {
   return kPresses[0];
 }
 
-// The second copy: says it is about to press, then presses. Its exit code is 0 when the press
-// succeeded.
-int PressAsSecondCopy(const std::u16string& directory, const Press& press, const fs::path& ready) {
-  GamePatcher patcher(directory);
-  testsupport::WriteFileText(ready, "pressing");
+// Beside the game directory: the second copy is about to press.
+fs::path ReadyMark(const fs::path& game) { return game.parent_path() / "second-copy-pressing"; }
+
+// The second copy's exit code is 0 when its press succeeded.
+int PressAsSecondCopy(const fs::path& game, const Press& press) {
+  GamePatcher patcher(testsupport::ToU16(game));
+  if (press.first == nullptr) {
+    const platform::DirectoryLock held = patcher.LockGameDirectory(0);
+    testsupport::WriteFileText(ReadyMark(game), "holding");
+    std::this_thread::sleep_for(std::chrono::minutes(2));
+    return 3;
+  }
+  testsupport::WriteFileText(ReadyMark(game), "pressing");
   return patcher.RunAction(press.first, press.second) ? 0 : 1;
 }
 
-constexpr char kChildGame[] = "MORVELT_SECOND_COPY_GAME";
-constexpr char kChildPress[] = "MORVELT_SECOND_COPY_PRESS";
-constexpr char kChildReady[] = "MORVELT_SECOND_COPY_READY";
+// Until the second copy has left its mark, at most a minute.
+bool AwaitMark(const fs::path& mark) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!fs::exists(mark) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return fs::exists(mark);
+}
 
 #ifdef _WIN32
 
 class SecondCopy {
  public:
-  SecondCopy(const GameTree& tree, const Press& press, const fs::path& ready)
-      : game_(tree.root().wstring()), press_(press.name), ready_(ready.wstring()) {}
+  SecondCopy(const GameTree& tree, const Press& press) : game_(tree.root().wstring()), press_(press.name) {}
   ~SecondCopy() {
     if (process_ != nullptr) ::CloseHandle(process_);
   }
   // Starts it; the handles of this process stay its own.
   bool Go() {
     ::SetEnvironmentVariableW(L"MORVELT_SECOND_COPY_GAME", game_.c_str());
-    ::SetEnvironmentVariableA(kChildPress, press_.c_str());
-    ::SetEnvironmentVariableW(L"MORVELT_SECOND_COPY_READY", ready_.c_str());
+    ::SetEnvironmentVariableA("MORVELT_SECOND_COPY_PRESS", press_.c_str());
     wchar_t self[MAX_PATH];
     ::GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring command = L"\"" + std::wstring(self) +
@@ -81,11 +95,11 @@ class SecondCopy {
       ::CloseHandle(info.hThread);
       process_ = info.hProcess;
     }
-    ::SetEnvironmentVariableA(kChildGame, nullptr);
-    ::SetEnvironmentVariableA(kChildPress, nullptr);
-    ::SetEnvironmentVariableA(kChildReady, nullptr);
+    ::SetEnvironmentVariableW(L"MORVELT_SECOND_COPY_GAME", nullptr);
+    ::SetEnvironmentVariableW(L"MORVELT_SECOND_COPY_PRESS", nullptr);
     return process_ != nullptr;
   }
+  void Kill() { ::TerminateProcess(process_, 9); }
   int Wait() {
     ::WaitForSingleObject(process_, INFINITE);
     DWORD code = 1;
@@ -96,17 +110,15 @@ class SecondCopy {
  private:
   std::wstring game_;
   std::string press_;
-  std::wstring ready_;
   HANDLE process_ = nullptr;
 };
 
 // The second copy's side, run only by SecondCopy above.
 TEST(SecondCopy, DISABLED_Press) {
   const wchar_t* game = _wgetenv(L"MORVELT_SECOND_COPY_GAME");
-  const char* press = std::getenv(kChildPress);
-  const wchar_t* ready = _wgetenv(L"MORVELT_SECOND_COPY_READY");
-  if (game == nullptr || press == nullptr || ready == nullptr) GTEST_SKIP() << "started by TwoCopies only";
-  EXPECT_EQ(PressAsSecondCopy(testsupport::ToU16(fs::path(game)), PressNamed(press), fs::path(ready)), 0);
+  const char* press = std::getenv("MORVELT_SECOND_COPY_PRESS");
+  if (game == nullptr || press == nullptr) GTEST_SKIP() << "started by TwoCopies only";
+  EXPECT_EQ(PressAsSecondCopy(fs::path(game), PressNamed(press)), 0);
 }
 
 #else
@@ -115,19 +127,20 @@ TEST(SecondCopy, DISABLED_Press) {
 // descriptor and keep the lock held after the parent lets it go.
 class SecondCopy {
  public:
-  SecondCopy(const GameTree& tree, const Press& press, const fs::path& ready) {
+  SecondCopy(const GameTree& tree, const Press& press) {
     if (::pipe(go_) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
       char signal = 0;
       ::close(go_[1]);
       if (::read(go_[0], &signal, 1) != 1) ::_exit(2);
-      ::_exit(PressAsSecondCopy(tree.directory(), press, ready));
+      ::_exit(PressAsSecondCopy(tree.root(), press));
     }
     ::close(go_[0]);
   }
   ~SecondCopy() { ::close(go_[1]); }
   bool Go() { return pid_ > 0 && ::write(go_[1], "g", 1) == 1; }
+  void Kill() { ::kill(pid_, SIGKILL); }
   int Wait() {
     int status = 0;
     ::waitpid(pid_, &status, 0);
@@ -174,17 +187,13 @@ TEST_P(TwoCopies, TheSecondPressWaitsForTheFirstActionAndDecidesTheEnd) {
   GameTree tree;
   PlaceOfficialPackages(tree);
   GamePatcher patcher(tree.directory());
-  const fs::path ready = tree.scratch() / "second-copy-pressing";
-  SecondCopy other(tree, second, ready);
+  const fs::path ready = ReadyMark(tree.root());
+  SecondCopy other(tree, second);
   // The first copy's action is under way: it holds the lock while the second copy presses.
   std::optional<platform::DirectoryLock> lock = patcher.LockGameDirectory(0);
   ASSERT_TRUE(lock->IsHeld());
   ASSERT_TRUE(other.Go());
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!fs::exists(ready) && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  EXPECT_TRUE(fs::exists(ready)) << "the second copy never pressed";
+  EXPECT_TRUE(AwaitMark(ready)) << "the second copy never pressed";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // it is waiting for the lock now
   platform::LockWaitBudget budget;
   EXPECT_TRUE((patcher.*first.first)(budget) && (patcher.*first.second)(budget));
@@ -200,6 +209,21 @@ INSTANTIATE_TEST_SUITE_P(Presses, TwoCopies,
                          [](const testing::TestParamInfo<Pair>& row) {
                            return std::string(row.param.first) + "Then" + row.param.second;
                          });
+
+// A copy killed while it holds the lock (the task manager ending a frozen window) leaves nothing
+// held: the next press gets the lock at once.
+TEST(TwoCopiesWait, AKilledHolderLeavesNoLockBehind) {
+  GameTree tree;
+  PlaceOfficialPackages(tree);
+  SecondCopy holder(tree, PressNamed("hold"));
+  ASSERT_TRUE(holder.Go());
+  ASSERT_TRUE(AwaitMark(ReadyMark(tree.root())));
+  GamePatcher patcher(tree.directory());
+  EXPECT_FALSE(patcher.LockGameDirectory(0).IsHeld()) << "the holder does not hold the lock";
+  holder.Kill();
+  holder.Wait();
+  EXPECT_TRUE(patcher.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, 5000));
+}
 
 // A press that finds the lock held for all of its wait gives up and touches nothing, even when
 // it names the game directory another way.

@@ -94,23 +94,6 @@ TEST(OutputFile, OpenExistingKeepsContentItDoesNotOverwrite) {
   EXPECT_EQ(ReadFileBytes(dir.path() / "f"), (std::vector<uint8_t>{'X', 'Y', 'c', 'd', 'e', 'f'}));
 }
 
-// The core passes an existing file's full attributes. A synced folder's pinned (0x80000), unpinned
-// (0x100000) and recall-on-open (0x40000) bits, and its placeholders' reparse and sparse bits, must
-// neither fail the open nor reach the new file. Wine ignores these flag values: this states the
-// contract rather than catching its breach there.
-TEST(OutputFile, TakesACloudFileFullAttributesAsAPlainFile) {
-  constexpr uint32_t kCloudFile = platform::kAttrArchive | 0x80000 | 0x100000 | 0x40000 | 0x400 | 0x200;
-  TempDir dir;
-  for (Disposition disposition : {Disposition::kCreateNew, Disposition::kOpenExisting, Disposition::kCreateAlways}) {
-    auto file = OutputFile::Open(dir.u16() + u"f", disposition, kCloudFile);
-    ASSERT_TRUE(file.IsOpen()) << static_cast<int>(disposition);
-    ASSERT_TRUE(file.Write("new", 3));
-    ASSERT_TRUE(file.Close());
-    EXPECT_EQ(ReadFileBytes(dir.path() / "f"), (std::vector<uint8_t>{'n', 'e', 'w'}));
-    EXPECT_EQ(platform::GetFileAttributes(dir.u16() + u"f") & ~platform::kAttrArchive, 0u);
-  }
-}
-
 TEST(OutputFile, CloseTwiceAndOnEmptyIsHarmless) {
   TempDir dir;
   auto file = OutputFile::Open(dir.u16() + u"f", Disposition::kCreateNew, platform::kAttrNormal);
