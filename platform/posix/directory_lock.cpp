@@ -4,26 +4,18 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <time.h>
 
 #include <cerrno>
 
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/real_clock.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
 namespace {
 
-// The real clock, not the backend's: another process holds the lock in real time, whatever
-// the fault hook does to this one's pauses.
-uint64_t RealMilliseconds() {
-  struct timespec now {};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1'000'000;
-}
-
-constexpr long kPollNanoseconds = 10'000'000;
+constexpr uint32_t kPollMilliseconds = 10;
 
 }  // namespace
 
@@ -44,19 +36,19 @@ DirectoryLock DirectoryLock::Acquire(const std::u16string& directory, uint32_t w
     posix::FailErrno(errno, native);
     return {};
   }
-  const uint64_t deadline = RealMilliseconds() + waitMilliseconds;
+  // Real time, whatever the fault hook does to this process's pauses: the holder is another one.
+  const uint64_t deadline = posix::RealMilliseconds() + waitMilliseconds;
   while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) {
       posix::FailErrno(errno, native);
       return {};
     }
-    if (RealMilliseconds() >= deadline) {
+    if (posix::RealMilliseconds() >= deadline) {
       posix::Fail(kErrorTimeout);
       return {};
     }
-    struct timespec pause {0, kPollNanoseconds};
-    ::nanosleep(&pause, nullptr);
+    posix::RealSleep(kPollMilliseconds);
   }
   auto impl = std::make_unique<Impl>();
   impl->fd = std::move(fd);

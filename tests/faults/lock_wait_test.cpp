@@ -63,11 +63,16 @@ const LockCase kPassingLocks[] = {
     {"data file replaced while scanned", &GamePatcher::InstallPatchedData, {{fault::kMove, kSharing, 4}}},
 };
 
+// The overloaded operations, named once so that rows can be compared with them.
+const Operation kInstallAlone = &GamePatcher::InstallPackages;
+const Operation kRestoreAlone = &GamePatcher::RestorePackages;
+const GamePatcher::Operation kRestoreInAPress = &GamePatcher::RestorePackages;
+
 // Every package file with official bytes; patched first when the case restores.
-void Prepare(const Game& game, Operation run) {
+void Prepare(const Game& game, bool patchedFirst) {
   for (const char* file : faults::kPackageFiles) game.Write(file, "official " + std::string(file));
   for (const char* file : faults::kDataFiles) game.Write(file, "data before");
-  if (run == static_cast<Operation>(&GamePatcher::RestorePackages)) {
+  if (patchedFirst) {
     GamePatcher patcher(game.directory());
     ASSERT_TRUE(patcher.InstallPackages());
   }
@@ -75,7 +80,7 @@ void Prepare(const Game& game, Operation run) {
 
 Tree Reference(Operation run) {
   Game game;
-  Prepare(game, run);
+  Prepare(game, run == kRestoreAlone);
   GamePatcher patcher(game.directory());
   EXPECT_TRUE((patcher.*run)());
   return Snapshot(game.root());
@@ -111,7 +116,7 @@ TEST_P(LockWait, LockThatPassesIsWaitedOutWithoutAFailure) {
   const LockCase& c = GetParam();
   const Tree expected = Reference(c.run);
   Game game;
-  ASSERT_NO_FATAL_FAILURE(Prepare(game, c.run));
+  ASSERT_NO_FATAL_FAILURE(Prepare(game, c.run == kRestoreAlone));
   const auto official = Inodes(game);
   GamePatcher patcher(game.directory());
   fault::Reset();
@@ -121,7 +126,7 @@ TEST_P(LockWait, LockThatPassesIsWaitedOutWithoutAFailure) {
   const bool linksRefused = c.faults.front().op == fault::kLink && c.faults.front().error != kSharing;
   fault::Reset();
   EXPECT_EQ(Snapshot(game.root()), expected);
-  if (c.run != static_cast<Operation>(&GamePatcher::InstallPackages) || linksRefused) return;
+  if (c.run != kInstallAlone || linksRefused) return;
   // A copy has the same bytes: only the inode tells that the link was waited for, not given up.
   for (const auto& [file, inode] : official) {
     struct stat st {};
@@ -137,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(Patcher, LockWait, ::testing::ValuesIn(kPassingLocks),
 TEST(BackupCopy, ABackupThatAppearsMeanwhileIsKept) {
   fault::Reset();
   Game game;
-  ASSERT_NO_FATAL_FAILURE(Prepare(game, &GamePatcher::InstallPackages));
+  ASSERT_NO_FATAL_FAILURE(Prepare(game, false));
   const std::string first = faults::kPackageFiles[0];
   GamePatcher patcher(game.directory());
   fault::FailNth(fault::kLink, 1, kErrorNotSupported, kForGood);
@@ -211,9 +216,7 @@ class WaitBudget : public ::testing::TestWithParam<BudgetCase> {
 TEST_P(WaitBudget, OnlyWhatFailedIsChargedAndAllWaitingIsBounded) {
   const BudgetCase& c = GetParam();
   Game game;
-  ASSERT_NO_FATAL_FAILURE(Prepare(game, c.first == static_cast<GamePatcher::Operation>(&GamePatcher::RestorePackages)
-                                            ? static_cast<Operation>(&GamePatcher::RestorePackages)
-                                            : static_cast<Operation>(&GamePatcher::InstallPackages)));
+  ASSERT_NO_FATAL_FAILURE(Prepare(game, c.first == kRestoreInAPress));
   GamePatcher patcher(game.directory());
   fault::Reset();
   ASSERT_NO_FATAL_FAILURE(c.arrange(game));
@@ -231,7 +234,7 @@ TEST_P(WaitBudget, OnlyWhatFailedIsChargedAndAllWaitingIsBounded) {
 TEST(WaitBudgetBound, AScannerOnEveryFileCannotFreezeAPress) {
   fault::Reset();
   Game game;
-  ASSERT_NO_FATAL_FAILURE(Prepare(game, &GamePatcher::InstallPackages));
+  ASSERT_NO_FATAL_FAILURE(Prepare(game, false));
   GamePatcher patcher(game.directory());
   fault::HoldEachFile(fault::kMove, kSharing, 900);
   fault::UseVirtualClock();
