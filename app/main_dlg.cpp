@@ -124,7 +124,7 @@ void CMainDlg::OnLaunch(const LaunchAction& action) {
 
 bool CMainDlg::RunOperations(const LaunchAction& action) {
   const WaitCursor busy;  // gone before any message box; shown while another copy's action ends too
-  return patcher_->RunAction(action.first, action.second);
+  return patcher_->RunAction(action.first, action.second) == patch::ActionOutcome::kSucceeded;
 }
 
 void CMainDlg::OnSettings() {

@@ -64,10 +64,12 @@ bool GamePatcher::CanOperateOn(ArchiveHandle archive) const {
 bool GamePatcher::InstallPackages(platform::LockWaitBudget& budget) {
   if (!CanOperateOn(packageArchive_)) return false;
   return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t index, const std::u16string& target) {
-    return budget.ForFile([&] {
+    const bool done = budget.ForFile([&] {
       // Without its backup the official file could never be put back: leave it as it is.
       return patch::PreserveBeforeOverwrite(target, budget) && ExtractTo(packageArchive_, index, target, budget);
     });
+    FileDone();
+    return done;
   });
 }
 
@@ -75,7 +77,9 @@ bool GamePatcher::RestorePackages(platform::LockWaitBudget& budget) {
   if (!CanOperateOn(packageArchive_)) return false;
   // A package file that had no official version before the first install stays in place.
   return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t, const std::u16string& target) {
-    return budget.ForFile([&] { return patch::RestoreBackup(target, budget); });
+    const bool done = budget.ForFile([&] { return patch::RestoreBackup(target, budget); });
+    FileDone();
+    return done;
   });
 }
 
@@ -86,7 +90,9 @@ bool GamePatcher::InstallStockData(platform::LockWaitBudget& budget) { return In
 bool GamePatcher::InstallData(ArchiveHandle archive, platform::LockWaitBudget& budget) {
   if (!CanOperateOn(archive)) return false;
   return patch::WalkFileEntries(archive, gameDirectory_, [&](int32_t index, const std::u16string& target) {
-    return budget.ForFile([&] { return ExtractTo(archive, index, target, budget); });
+    const bool done = budget.ForFile([&] { return ExtractTo(archive, index, target, budget); });
+    FileDone();
+    return done;
   });
 }
 
@@ -108,9 +114,41 @@ platform::DirectoryLock GamePatcher::LockGameDirectory(uint32_t waitMilliseconds
   return platform::DirectoryLock::Acquire(gameDirectory_, waitMilliseconds);
 }
 
-bool GamePatcher::RunAction(Operation first, Operation second, uint32_t waitMilliseconds) {
+patch::ActionOutcome GamePatcher::RunAction(Operation first, Operation second, patch::ActionProgress* progress,
+                                            uint32_t waitMilliseconds) {
+  if (progress != nullptr) progress->WaitingForOtherCopy(true);
   const platform::DirectoryLock lock = LockGameDirectory(waitMilliseconds);
-  if (!lock.IsHeld()) return false;
+  if (progress != nullptr) progress->WaitingForOtherCopy(false);
+  if (!lock.IsHeld()) {
+    return gameDirectory_.empty() ? patch::ActionOutcome::kFailed : patch::ActionOutcome::kOtherCopyBusy;
+  }
+  filesToDo_ = FileCount(first) + FileCount(second);
+  filesDone_ = 0;
+  progress_ = progress;
+  if (progress_ != nullptr) progress_->FilesDone(0, filesToDo_);
   platform::LockWaitBudget budget;
-  return (this->*first)(budget) && (this->*second)(budget);
+  const bool succeeded = (this->*first)(budget) && (this->*second)(budget);
+  progress_ = nullptr;
+  return succeeded ? patch::ActionOutcome::kSucceeded : patch::ActionOutcome::kFailed;
+}
+
+ArchiveHandle GamePatcher::ArchiveOf(Operation operation) const {
+  if (operation == static_cast<Operation>(&GamePatcher::InstallPatchedData)) return patchedDataArchive_;
+  if (operation == static_cast<Operation>(&GamePatcher::InstallStockData)) return stockDataArchive_;
+  return packageArchive_;
+}
+
+// What the walk will visit, for the progress bar; an unreadable count shows as none.
+uint32_t GamePatcher::FileCount(Operation operation) const {
+  uint32_t count = 0;
+  (void)patch::WalkFileEntries(ArchiveOf(operation), gameDirectory_, [&](int32_t, const std::u16string&) {
+    ++count;
+    return true;
+  });
+  return count;
+}
+
+void GamePatcher::FileDone() {
+  const uint32_t done = ++filesDone_;
+  if (progress_ != nullptr) progress_->FilesDone(done, filesToDo_);
 }

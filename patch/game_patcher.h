@@ -1,10 +1,12 @@
 #pragma once
 // Binds the three embedded archives to one game directory and installs, backs up and restores
 // the game's files.
+#include <atomic>
 #include <cstdint>
 #include <string>
 
 #include "archive/archive.h"
+#include "patch/action_progress.h"
 #include "platform/directory_lock.h"
 #include "platform/lock_wait.h"
 
@@ -51,9 +53,11 @@ class GamePatcher {
   static constexpr uint32_t kActionWaitMilliseconds = 60000;
   // A launch action: first, then second only when first succeeded, with one wait budget for both,
   // under the game directory's lock (platform/directory_lock.h), so that two copies of the tool
-  // never interleave and the later press decides the final state. False, touching nothing, when
-  // another copy's action held the lock for all of waitMilliseconds.
-  bool RunAction(Operation first, Operation second, uint32_t waitMilliseconds = kActionWaitMilliseconds);
+  // never interleave and the later press decides the final state. kOtherCopyBusy, touching
+  // nothing, when another copy's action held the lock for all of waitMilliseconds. Runs on the
+  // caller's thread; `progress` (may be null) is written as it goes, for another thread to read.
+  patch::ActionOutcome RunAction(Operation first, Operation second, patch::ActionProgress* progress = nullptr,
+                                 uint32_t waitMilliseconds = kActionWaitMilliseconds);
   // The lock RunAction holds, for as long as the returned object lives; not held when the wait
   // ran out or no game directory is accepted.
   platform::DirectoryLock LockGameDirectory(uint32_t waitMilliseconds) const;
@@ -64,9 +68,16 @@ class GamePatcher {
   bool CanOperateOn(ArchiveHandle archive) const;
   bool InstallData(ArchiveHandle archive, platform::LockWaitBudget& budget);
   bool WithOwnBudget(Operation operation);
+  ArchiveHandle ArchiveOf(Operation operation) const;
+  uint32_t FileCount(Operation operation) const;
+  void FileDone();
 
   std::u16string gameDirectory_;
   ArchiveHandle packageArchive_ = nullptr;
   ArchiveHandle patchedDataArchive_ = nullptr;
   ArchiveHandle stockDataArchive_ = nullptr;
+  // Set only while RunAction runs; the count is shared by the action's threads.
+  patch::ActionProgress* progress_ = nullptr;
+  uint32_t filesToDo_ = 0;
+  std::atomic<uint32_t> filesDone_{0};
 };

@@ -24,11 +24,8 @@ packages=(
   rsync
 )
 
-sudo_cmd=()
-if [ "$(id -u)" -ne 0 ]; then
-  if command -v sudo >/dev/null; then sudo_cmd=(sudo -n); else sudo_cmd=(false); fi
-fi
-as_root() { "${sudo_cmd[@]}" "$@"; }
+# shellcheck source=apt-install.sh
+. "$here/apt-install.sh"
 
 missing=()
 for pkg in "${packages[@]}"; do
@@ -44,13 +41,10 @@ else
   [ ${#missing[@]} -eq 0 ] || log "installing: ${missing[*]}"
   if [ "$need_i386" -eq 1 ]; then
     log "enabling the i386 architecture (32-bit Wine)"
-    as_root dpkg --add-architecture i386
+    morvelt_apt_as_root dpkg --add-architecture i386
   fi
-  apt_opts=(-y -q -o DPkg::Lock::Timeout=600 -o Dpkg::Options::=--force-confdef -o Dpkg::Options::=--force-confold)
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" update </dev/null
-  if [ ${#missing[@]} -gt 0 ]; then
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get "${apt_opts[@]}" install "${missing[@]}" </dev/null
-  fi
+  morvelt_apt_update || exit 1
+  morvelt_apt_install "${missing[@]}" || exit 1
 fi
 
 # The unprivileged user that runs Wine for root, and this checkout's Wine prefix: the 32-bit one,

@@ -26,6 +26,8 @@
 namespace patchtest {
 namespace {
 
+constexpr patch::ActionOutcome kSucceeded = patch::ActionOutcome::kSucceeded;
+
 struct Press {
   const char* name;
   GamePatcher::Operation first;
@@ -60,7 +62,7 @@ int PressAsSecondCopy(const fs::path& game, const Press& press) {
     return 3;
   }
   testsupport::WriteFileText(ReadyMark(game), "pressing");
-  return patcher.RunAction(press.first, press.second) ? 0 : 1;
+  return patcher.RunAction(press.first, press.second) == kSucceeded ? 0 : 1;
 }
 
 // Until the second copy has left its mark, at most a minute.
@@ -165,8 +167,8 @@ TreeSnapshot OneAfterTheOther(const Press& first, const Press& second) {
   GameTree tree;
   PlaceOfficialPackages(tree);
   GamePatcher patcher(tree.directory());
-  EXPECT_TRUE(patcher.RunAction(first.first, first.second));
-  EXPECT_TRUE(patcher.RunAction(second.first, second.second));
+  EXPECT_EQ(patcher.RunAction(first.first, first.second), kSucceeded);
+  EXPECT_EQ(patcher.RunAction(second.first, second.second), kSucceeded);
   return Snapshot(tree.root());
 }
 
@@ -222,7 +224,8 @@ TEST(TwoCopiesWait, AKilledHolderLeavesNoLockBehind) {
   EXPECT_FALSE(patcher.LockGameDirectory(0).IsHeld()) << "the holder does not hold the lock";
   holder.Kill();
   holder.Wait();
-  EXPECT_TRUE(patcher.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, 5000));
+  EXPECT_EQ(patcher.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, nullptr, 5000),
+            kSucceeded);
 }
 
 // A press that finds the lock held for all of its wait gives up and touches nothing, even when
@@ -235,13 +238,13 @@ TEST(TwoCopiesWait, APressThatWaitsInVainTouchesNothing) {
   const platform::DirectoryLock lock = holder.LockGameDirectory(0);
   ASSERT_TRUE(lock.IsHeld());
   const std::u16string otherSpelling = tree.directory() + u"\\TCLS\\..";
-  bool pressed = true;
+  patch::ActionOutcome pressed = kSucceeded;
   std::thread([&] {
     GamePatcher other(otherSpelling);
     ASSERT_EQ(other.GameDirectory(), otherSpelling + u"\\");
-    pressed = other.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, 300);
+    pressed = other.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, nullptr, 300);
   }).join();
-  EXPECT_FALSE(pressed);
+  EXPECT_EQ(pressed, patch::ActionOutcome::kOtherCopyBusy);
   EXPECT_EQ(Snapshot(tree.root()), before);
 }
 
