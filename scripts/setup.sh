@@ -52,7 +52,7 @@ fi
 # shellcheck source=wine-env.sh
 . "$here/wine-env.sh"
 if [ "$WINEARCH" = win64 ]; then
-  log "this machine cannot execute 32-bit programs: preparing 64-bit Wine for the win64 preset's tests"
+  log "$(morvelt_no_32bit_reason): preparing 64-bit Wine for the win64 preset's tests"
 fi
 morvelt_wine_ensure_user
 morvelt_wine_select

@@ -64,10 +64,10 @@ declare -A step_name=()
 # shellcheck source=wine-arch.sh
 . scripts/wine-arch.sh
 if ! morvelt_host_runs_32bit; then
-  log "this machine cannot execute 32-bit programs: win32 is built and runs only its tests that need" \
+  log "$(morvelt_no_32bit_reason): win32 is built and runs only its tests that need" \
     "no Wine; the Windows suites run in the win64 preset under 64-bit Wine"
   presets+=(win64)
-  note="; no 32-bit programs here, so the Windows suites ran as win64"
+  note="; $(morvelt_no_32bit_reason), so the Windows suites ran as win64"
   step_name[win32]="win32(no-Wine tests)"
   step_name[win64]="win64(Windows suites, 64-bit Wine)"
 fi

@@ -6,14 +6,24 @@
 
 # Some 64-bit kernels run without 32-bit x86 support, and then 32-bit Wine cannot start at all.
 # The i386 dynamic loader (libc6:i386, which 32-bit Wine pulls in) is a harmless program to try.
-# The answer stays in MORVELT_HOST_RUNS_32BIT (1 or 0) for child processes; setting it overrides.
+# 32-bit Wine itself may also be missing: set-up leaves it out when a package mirror cannot offer
+# it. The answer stays in MORVELT_HOST_RUNS_32BIT (1 or 0) for child processes; setting it overrides.
 morvelt_host_runs_32bit() {
   if [ -z "${MORVELT_HOST_RUNS_32BIT:-}" ]; then
     MORVELT_HOST_RUNS_32BIT=0
-    /lib/ld-linux.so.2 --version >/dev/null 2>&1 && MORVELT_HOST_RUNS_32BIT=1
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 && [ -x /usr/lib/wine/wine ] && MORVELT_HOST_RUNS_32BIT=1
     export MORVELT_HOST_RUNS_32BIT
   fi
   [ "$MORVELT_HOST_RUNS_32BIT" = 1 ]
+}
+
+# Why 32-bit Wine cannot run here, in a few words.
+morvelt_no_32bit_reason() {
+  if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    echo "this machine cannot execute 32-bit programs"
+  else
+    echo "32-bit Wine is not installed (the package mirror could not offer it)"
+  fi
 }
 
 # The Wine architecture that runs a PE file, from the machine field of its COFF header.
