@@ -18,7 +18,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   _wsetlocale(LC_ALL, L"chs");
   INITCOMMONCONTROLSEX controls{};
   controls.dwSize = sizeof(controls);
-  controls.dwICC = ICC_BAR_CLASSES;
+  controls.dwICC = ICC_BAR_CLASSES | ICC_PROGRESS_CLASS;
   InitCommonControlsEx(&controls);
 
   CAppModule module;

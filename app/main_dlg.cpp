@@ -9,7 +9,6 @@
 #include "app/center_window.h"
 #include "app/resource.h"
 #include "app/update_hook.h"
-#include "app/wait_cursor.h"
 #include "patch/game_patcher.h"
 #include "settings/game_directory.h"
 
@@ -19,6 +18,8 @@ const wchar_t* Wide(const std::u16string& text) { return reinterpret_cast<const 
 
 constexpr wchar_t kMessageCaption[] = L"提示";
 constexpr wchar_t kErrorCaption[] = L"错误";
+// Another copy of the tool changed this game's files for all of the press's wait.
+constexpr wchar_t kOtherCopyBusy[] = L"另一个窗口正在修改游戏文件，请等它完成后再试。";
 constexpr wchar_t kNotTheLauncher[] = L"您选择的不是游戏登陆器文件。";
 constexpr wchar_t kChooseLauncherTitle[] = L"请选择剑灵登陆器程序(TCLS\\Launcher.exe)";
 // One filter: description, pattern, and the list's closing empty string.
@@ -44,13 +45,40 @@ CMainDlg::~CMainDlg() = default;
 
 INT_PTR CMainDlg::DoModal(HWND owner) { return CDialogImpl::DoModal(module_.GetResourceInstance(), IDD_MAINDLG, owner); }
 
-bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM /*lParam*/, LRESULT& result) {
-  if (message == WM_INITDIALOG) {
-    result = OnInitDialog();
-    return true;
+bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  switch (message) {
+    case WM_INITDIALOG:
+      result = OnInitDialog();
+      return true;
+    case WM_UPDATE_NOTICE:
+      OnNotice(reinterpret_cast<const wchar_t*>(wParam));
+      result = 0;
+      return true;
+    case WM_ACTION_WAITING:
+      if (wParam != 0) {
+        actionView_.Waiting();
+        taskbar_.Waiting();
+      }
+      return true;
+    case WM_ACTION_PROGRESS:
+      actionThread_.ProgressShown();
+      actionView_.Progress(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+      taskbar_.Show(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+      return true;
+    case WM_ACTION_DONE:
+      OnActionDone(static_cast<patch::ActionOutcome>(wParam));
+      return true;
+    case WM_SETCURSOR:
+      // The busy cursor over the dialog for as long as the action runs; the window itself works.
+      if (!busyCursor_ || LOWORD(lParam) != HTCLIENT) return false;
+      busyCursor_->Show();
+      result = TRUE;
+      return true;
+    default:
+      break;
   }
-  if (message == WM_UPDATE_NOTICE) {
-    result = OnUpdateNotice(m_hWnd, reinterpret_cast<const wchar_t*>(wParam));
+  if (message == TaskbarProgress::ButtonCreatedMessage()) {
+    taskbar_.Attach(m_hWnd);
     return true;
   }
   if (message != WM_COMMAND) return false;
@@ -109,22 +137,71 @@ void CMainDlg::SetTitle() {
   SetWindowTextW(m_hWnd, title.c_str());
 }
 
-void CMainDlg::OnCancel() { EndDialog(m_hWnd, IDCANCEL); }
+// The tool never ends while files are being changed or the action's box is open: Esc and the
+// close box are refused then (the close box is greyed out).
+void CMainDlg::OnCancel() {
+  if (ActionRunning()) return;
+  EndDialog(m_hWnd, IDCANCEL);
+}
 
 void CMainDlg::OnLaunch(const LaunchAction& action) {
   // The launch buttons are enabled only together with the patcher; a forged command finds none.
-  if (!patcher_) return;
-  if (!RunOperations(action)) {
-    MessageBoxW(m_hWnd, action.failureText, kMessageCaption, MB_ICONERROR | MB_OK | MB_TOPMOST);
+  if (!patcher_ || ActionRunning()) return;
+  running_ = &action;
+  focusBeforeAction_ = GetFocus();
+  SetActionControlsEnabled(false);
+  busyCursor_.emplace();
+  actionView_.Show(m_hWnd);
+  if (!actionThread_.Start(m_hWnd, *patcher_, action.first, action.second)) {
+    OnActionDone(patch::ActionOutcome::kFailed);  // nothing was touched: no thread could be had
   }
-  // Started whatever happened above; a launcher that cannot be started is not reported.
-  const std::u16string launcher = gameDirectory_ + kLauncherRelPath;
-  ShellExecuteW(nullptr, L"open", Wide(launcher), nullptr, nullptr, SW_SHOW);
 }
 
-bool CMainDlg::RunOperations(const LaunchAction& action) {
-  const WaitCursor busy;  // gone before any message box; shown while another copy's action ends too
-  return patcher_->RunAction(action.first, action.second) == patch::ActionOutcome::kSucceeded;
+void CMainDlg::OnActionDone(patch::ActionOutcome outcome) {
+  if (!ActionRunning()) return;
+  actionThread_.Join();
+  actionView_.Hide();
+  busyCursor_.reset();  // gone before any message box
+  if (outcome == patch::ActionOutcome::kOtherCopyBusy) {
+    // Nothing was changed, and the other copy starts the launcher itself when it is done.
+    taskbar_.Clear();
+    MessageBoxW(m_hWnd, kOtherCopyBusy, kMessageCaption, MB_ICONWARNING | MB_OK | MB_TOPMOST);
+  } else {
+    if (outcome == patch::ActionOutcome::kFailed) {
+      taskbar_.Failed();
+      MessageBoxW(m_hWnd, running_->failureText, kMessageCaption, MB_ICONERROR | MB_OK | MB_TOPMOST);
+    }
+    taskbar_.Clear();
+    // Started whatever happened above; a launcher that cannot be started is not reported.
+    const std::u16string launcher = gameDirectory_ + kLauncherRelPath;
+    ShellExecuteW(nullptr, L"open", Wide(launcher), nullptr, nullptr, SW_SHOW);
+  }
+  running_ = nullptr;
+  SetActionControlsEnabled(true);
+  if (focusBeforeAction_ != nullptr && IsWindowEnabled(focusBeforeAction_)) SetFocus(focusBeforeAction_);
+  if (deferredNotice_) {
+    const std::wstring notice = std::move(*deferredNotice_);
+    deferredNotice_.reset();
+    OnNotice(notice.c_str());
+  }
+}
+
+// The update worker sends its notice once; during an action a Yes could end the dialog while files
+// are being changed, so the notice waits for the action's end.
+void CMainDlg::OnNotice(const wchar_t* text) {
+  if (text == nullptr) return;
+  if (ActionRunning()) {
+    deferredNotice_.emplace(text);  // a copy: the worker's text is gone once this handler returns
+    return;
+  }
+  (void)OnUpdateNotice(m_hWnd, text);  // always 0
+}
+
+void CMainDlg::SetActionControlsEnabled(bool enabled) {
+  for (const int id : {IDC_LAUNCH_PATCHED, IDC_LAUNCH_OFFICIAL, IDC_LAUNCH_SUMMONER, IDC_SETTINGS}) {
+    EnableWindow(GetDlgItem(m_hWnd, id), enabled ? TRUE : FALSE);
+  }
+  EnableMenuItem(GetSystemMenu(m_hWnd, FALSE), SC_CLOSE, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void CMainDlg::OnSettings() {

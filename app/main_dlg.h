@@ -3,10 +3,15 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "app/action_thread.h"
+#include "app/action_view.h"
 #include "app/app_module.h"
 #include "app/dialog_impl.h"
+#include "app/taskbar_progress.h"
+#include "app/wait_cursor.h"
 #include "patch/game_patcher.h"
 #include "platform/unique_resource.h"
 
@@ -46,10 +51,13 @@ class CMainDlg : public CDialogImpl {
 
   LRESULT OnInitDialog();
   void OnCancel();
+  // Starts the action on its own thread; the dialog stays responsive with the launch and settings
+  // buttons disabled until OnActionDone has shown the outcome and started the launcher.
   void OnLaunch(const LaunchAction& action);
-  // The action's two operations under the wait cursor, after any other copy's action on the same
-  // game directory has ended; true when both succeeded.
-  bool RunOperations(const LaunchAction& action);
+  void OnActionDone(patch::ActionOutcome outcome);
+  void OnNotice(const wchar_t* text);
+  void SetActionControlsEnabled(bool enabled);
+  bool ActionRunning() const { return running_ != nullptr; }
   void OnSettings();
   void OnHomePage();
 
@@ -60,6 +68,16 @@ class CMainDlg : public CDialogImpl {
   const CAppModule& module_;
   std::u16string gameDirectory_;
   std::unique_ptr<GamePatcher> patcher_;
+  // The action in progress, from the press until its box is closed and the launcher started.
+  const LaunchAction* running_ = nullptr;
+  HWND focusBeforeAction_ = nullptr;
+  std::optional<WaitCursor> busyCursor_;
+  ActionView actionView_;
+  TaskbarProgress taskbar_;
+  // A notice that arrived during an action, offered once it is over.
+  std::optional<std::wstring> deferredNotice_;
+  // Declared after the patcher: destroyed, and so joined, before it.
+  ActionThread actionThread_;
   // Destroyed with the dialog object, after its window is gone.
   UniqueIcon largeIcon_;
   UniqueIcon smallIcon_;

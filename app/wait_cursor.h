@@ -1,15 +1,19 @@
 #pragma once
-// The wait cursor for as long as the object lives, then the cursor from before. The dialog handles
-// no messages while a launch action patches, so nothing else resets the cursor in between.
+// The busy cursor while a launch action runs, then the cursor from before. The dialog keeps
+// working meanwhile, so the cursor is the one that says so (an arrow with an hourglass), and the
+// dialog shows it again whenever the system asks (WM_SETCURSOR).
 #include <windows.h>
 
 class WaitCursor {
  public:
-  WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+  WaitCursor() : busy_(LoadCursorW(nullptr, IDC_APPSTARTING)), previous_(SetCursor(busy_)) {}
   ~WaitCursor() { SetCursor(previous_); }
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
 
+  void Show() const { SetCursor(busy_); }
+
  private:
-  HCURSOR previous_;  // a shared system cursor or the class cursor: not ours to destroy
+  HCURSOR busy_;      // shared system cursors or the class cursor: not ours to destroy
+  HCURSOR previous_;
 };

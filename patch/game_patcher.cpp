@@ -116,11 +116,17 @@ platform::DirectoryLock GamePatcher::LockGameDirectory(uint32_t waitMilliseconds
 
 patch::ActionOutcome GamePatcher::RunAction(Operation first, Operation second, patch::ActionProgress* progress,
                                             uint32_t waitMilliseconds) {
-  if (progress != nullptr) progress->WaitingForOtherCopy(true);
-  const platform::DirectoryLock lock = LockGameDirectory(waitMilliseconds);
-  if (progress != nullptr) progress->WaitingForOtherCopy(false);
+  platform::DirectoryLock lock = LockGameDirectory(0);
+  if (!lock.IsHeld() && !gameDirectory_.empty()) {
+    // Said only when there is something to wait for, so a free directory shows no such line.
+    if (progress != nullptr) progress->WaitingForOtherCopy(true);
+    lock = LockGameDirectory(waitMilliseconds);
+    if (progress != nullptr) progress->WaitingForOtherCopy(false);
+  }
   if (!lock.IsHeld()) {
-    return gameDirectory_.empty() ? patch::ActionOutcome::kFailed : patch::ActionOutcome::kOtherCopyBusy;
+    // Only a wait that ran out means another copy; a directory that cannot be locked is a failure.
+    const bool busy = !gameDirectory_.empty() && platform::LastError() == platform::kErrorTimeout;
+    return busy ? patch::ActionOutcome::kOtherCopyBusy : patch::ActionOutcome::kFailed;
   }
   filesToDo_ = FileCount(first) + FileCount(second);
   filesDone_ = 0;

@@ -28,6 +28,7 @@ class NoticeServer:
 
     def __init__(self, port, notice, delay=2.0):
         self.requests = []
+        self.answered = threading.Event()
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
@@ -45,6 +46,7 @@ class NoticeServer:
                 self.send_header("Content-Length", str(len(body)))
                 self.end_headers()
                 self.wfile.write(body)
+                server.answered.set()
 
             def log_message(self, *args):
                 pass
@@ -177,7 +179,34 @@ def case_current_version(env, port):
         server.close()
 
 
+def case_notice_during_action(env, port):
+    """A notice that arrives while a press waits for another copy is offered only once the action
+    has ended and the launcher started: a Yes can never end the tool while files are changed."""
+    server = NoticeServer(port, f"1.0.4|http://127.0.0.1:{port}/download/Morvelt.zip", delay=6.0)
+    try:
+        game = env.make_game()
+        holder = e2e.hold_game(env, game, 15000)
+        try:
+            tool = env.start(env.make_tool(e2e.win_path(game) + "\\"))
+            tool.click(e2e.PATCHED)
+            e2e.check(server.answered.wait(30), "the notice was never sent")
+            e2e.check(e2e.launches(game) == 0, "the launcher started while another copy held the game")
+            time.sleep(1)
+            e2e.check(tool.message_box(0) is None, "the update was offered during the action")
+        finally:
+            holder.wait(timeout=60)
+        e2e.wait_launches(game, 1)
+        offer_box(tool)
+        answer_offer(env, tool, "n")
+        e2e.wait_until(lambda: tool.probe("msgbox", "0")[0] != 0, 20, "the offer to close")
+        e2e.check_files(env, game, env.patched, {name: env.original(name) for name in env.upk[:e2e.ORIGINALS]})
+        e2e.check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    finally:
+        server.close()
+
+
 CASES = {
+    "NoticeDuringAction": case_notice_during_action,
     "OfferDeclined": case_offer_declined,
     "OfferAccepted": case_offer_accepted,
     "CurrentVersion": case_current_version,

@@ -7,14 +7,23 @@
 //   dialog_probe gone MS          exit 0 once no main dialog exists, waiting up to MS ms
 //   dialog_probe layout           the screen's DPI, the dialog's client size and, for each control,
 //                                 its client width and the width of its text in the dialog's font
+//   dialog_probe watch MS         for MS ms, every 100 ms: how long the dialog takes to answer
+//                                 WM_NULL (500 ms at most), the texts its action line showed, and
+//                                 how often a launch or settings button was enabled while it did
+//   dialog_probe hold DIR MS      holds the game directory's lock, as another copy's action does,
+//                                 for MS ms; prints "held=1" once it has it
 //
 // Output is UTF-8, one "key=value" per line. Exit code 1 when the window asked for is not there.
 // The probe is DPI aware itself, so that it sees the tool's real pixels, as X and xdotool do.
 #include <windows.h>
 
+#include <algorithm>
 #include <cwchar>
+#include <set>
 #include <string>
 #include <vector>
+
+#include "platform/directory_lock.h"
 
 namespace {
 
@@ -217,6 +226,60 @@ int Layout() {
   return 0;
 }
 
+constexpr int kActionStatus = 1006;
+constexpr int kActionButtons[] = {1000, 1002, 1003, 1005};
+
+int Watch(DWORD milliseconds) {
+  const HWND dialog = WaitFor(nullptr, 20000);
+  if (dialog == nullptr) {
+    Print(L"error=no main dialog");
+    return 1;
+  }
+  DWORD longest = 0;
+  int samples = 0, unanswered = 0, busy = 0, enabledWhileBusy = 0;
+  std::set<std::wstring> texts;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < milliseconds) {
+    const DWORD sent = GetTickCount();
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 500, &result)) ++unanswered;
+    longest = std::max(longest, GetTickCount() - sent);
+    ++samples;
+    const HWND status = GetDlgItem(dialog, kActionStatus);
+    if (status != nullptr) {
+      ++busy;
+      const std::wstring text = TextOf(status);
+      // Progress texts differ by their count: keep what precedes it.
+      texts.insert(text.substr(0, text.find(L' ')));
+      for (const int id : kActionButtons) {
+        if (IsWindowEnabled(GetDlgItem(dialog, id))) ++enabledWhileBusy;
+      }
+    }
+    Sleep(100);
+  }
+  std::wstring seen;
+  for (const std::wstring& text : texts) seen += (seen.empty() ? L"" : L"|") + text;
+  Print(L"samples=" + std::to_wstring(samples));
+  Print(L"longest_reply_ms=" + std::to_wstring(longest));
+  Print(L"unanswered=" + std::to_wstring(unanswered));
+  Print(L"busy_samples=" + std::to_wstring(busy));
+  Print(L"enabled_while_busy=" + std::to_wstring(enabledWhileBusy));
+  Print(L"texts=" + seen);
+  return 0;
+}
+
+int Hold(const std::wstring& directory, DWORD milliseconds) {
+  const platform::DirectoryLock lock =
+      platform::DirectoryLock::Acquire(std::u16string(directory.begin(), directory.end()), 10000);
+  if (!lock.IsHeld()) {
+    Print(L"held=0");
+    return 1;
+  }
+  Print(L"held=1");
+  Sleep(milliseconds);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -225,6 +288,8 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 2 && std::wstring(argv[1]) == L"layout") return Layout();
   if (argc >= 3 && std::wstring(argv[1]) == L"msgbox") return MessageBoxState(std::wcstoul(argv[2], nullptr, 10));
   if (argc >= 3 && std::wstring(argv[1]) == L"gone") return Gone(std::wcstoul(argv[2], nullptr, 10));
-  Print(L"usage: dialog_probe state | msgbox MS | gone MS | layout");
+  if (argc >= 3 && std::wstring(argv[1]) == L"watch") return Watch(std::wcstoul(argv[2], nullptr, 10));
+  if (argc >= 4 && std::wstring(argv[1]) == L"hold") return Hold(argv[2], std::wcstoul(argv[3], nullptr, 10));
+  Print(L"usage: dialog_probe state | msgbox MS | gone MS | layout | watch MS | hold DIR MS");
   return 2;
 }

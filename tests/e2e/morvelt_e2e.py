@@ -30,6 +30,8 @@ SETTINGS, HOMEPAGE, OFFICIAL, PATCHED, GAME_DIR, SUMMONER = 1000, 1001, 1002, 10
 LAUNCH_BUTTONS = (OFFICIAL, PATCHED, SUMMONER)
 PATCHED_FAILED = "部分文件无法修改，反和谐可能无法正常生效。"
 NOT_THE_LAUNCHER = "您选择的不是游戏登陆器文件。"
+WAITING_FOR_OTHER_COPY = "另一个窗口正在修改游戏文件，请稍候…"
+CHANGING_FILES = "正在修改游戏文件"
 ORIGINALS = 3  # package entries that the fake install already holds
 
 
@@ -357,6 +359,18 @@ def check_icons(env, tool):
         check(f"Icon ({size})" in icons, f"no {size} window icon")
 
 
+def hold_game(env, game, milliseconds):
+    """Another copy's action, as the dialog sees it: the probe holds the game's lock for a while.
+    Returns the holder's process once it holds the lock."""
+    holder = subprocess.Popen([env.wine.wine_run, env.args.probe, "hold", win_path(game) + "\\", str(milliseconds)],
+                              env=env.wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              start_new_session=True)
+    if holder.stdout.readline().strip() != b"held=1":
+        holder.kill()
+        raise Failure("the stand-in copy could not take the game's lock")
+    return holder
+
+
 def check_files(env, game, data, backups):
     """Every package file as in the archive, the given data set, and .VTBak files exactly as in backups
     (entry name -> the bytes its backup must hold)."""
@@ -633,7 +647,45 @@ def case_dpi(env):
         check(1.35 <= ratio <= 1.65, f"client {name} grew {ratio:.2f} times from 96 to 144 DPI, expected about 1.5")
 
 
-IDC_WAIT = 0x7F02
+def case_held_press(env):
+    """A press while another copy holds the game: the dialog answers throughout, its buttons stay
+    disabled and it says it waits; three clicks make one action, which ends as before."""
+    game = env.make_game()
+    folder = env.make_tool(win_path(game) + "\\")
+    tool = env.start(folder)
+    holder = hold_game(env, game, 8000)
+    try:
+        watcher = subprocess.Popen([env.wine.wine_run, env.args.probe, "watch", "5000"], env=env.wine.env,
+                                   stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, start_new_session=True)
+        for _ in range(3):
+            tool.click(PATCHED)
+            time.sleep(0.5)
+        print("screenshot:", env.display.screenshot(env.artefact("held-press.png"), tool.window))
+        seen = dict(line.split("=", 1) for line in watcher.communicate(timeout=60)[0].decode("utf-8").splitlines()
+                    if "=" in line)
+        print("while held:", seen)
+        check(int(seen["unanswered"]) == 0 and int(seen["longest_reply_ms"]) < 500,
+              f"the dialog went unanswered during the press: {seen}")
+        check(int(seen["busy_samples"]) > 0, f"the dialog showed nothing of the press: {seen}")
+        check(int(seen["enabled_while_busy"]) == 0, f"a button responded during the press: {seen}")
+        texts = set(seen["texts"].split("|"))
+        check(WAITING_FOR_OTHER_COPY in texts and texts <= {WAITING_FOR_OTHER_COPY, CHANGING_FILES},
+              f"the action line showed {seen['texts']!r}")
+        check(launches(game) == 0, "the launcher started while another copy held the game")
+    finally:
+        holder.wait(timeout=60)
+    wait_launches(game, 1)
+    time.sleep(3)
+    check(launches(game) == 1, f"three clicks started the launcher {launches(game)} times")
+    check(tool.message_box(0) is None, "the press after the hold reported a failure")
+    check_files(env, game, env.patched, {name: env.original(name) for name in env.upk[:ORIGINALS]})
+    _, after = tool.probe("watch", "300")
+    check(after["busy_samples"] == "0", f"the action line stayed after the press: {after}")
+    check_buttons(tool, tool.state(), launch_enabled=True)
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
+IDC_APPSTARTING = 0x7F8A
 FILE_CALLS = ("CreateFileW", "GetFileAttributesW", "GetFileAttributesExW", "GetPrivateProfileStringW")
 # The "fail critical errors" bit of each form: SEM_FAILCRITICALERRORS, and ntdll's spelling of it.
 ERROR_MODE_CALLS = {"SetThreadErrorMode": 0x1, "RtlSetThreadErrorMode": 0x10}
@@ -664,30 +716,32 @@ def check_error_mode_first(text):
 
 
 def check_busy_cursor(events, game_name, failed):
-    """One launch: the wait cursor is set before the first file of the game is opened, the previous
-    cursor comes back after the last, and any message box and the launcher only after that."""
+    """One launch: the busy cursor is set before the first file of the game is opened and shown
+    again whenever the system asks; the previous cursor comes back after the last file, and any
+    message box and the launcher only after that."""
     # The launcher call ends the action; the shell opens the launcher file itself after that.
     shell = next(i for i, (kind, name, _, _) in enumerate(events) if kind == "Call" and name == "ShellExecuteW")
     events = events[:shell]
-    wait = next((handle(value) for kind, name, args, value in events
+    busy = next((handle(value) for kind, name, args, value in events
                  if kind == "Ret" and name == "LoadCursorW" and value), None)
     loads = [args for kind, name, args, _ in events if kind == "Call" and name == "LoadCursorW"]
-    check(loads and handle(loads[0].split(",")[-1]) == IDC_WAIT, f"no IDC_WAIT cursor loaded: {loads}")
+    check(loads and handle(loads[0].split(",")[-1]) == IDC_APPSTARTING, f"no IDC_APPSTARTING cursor loaded: {loads}")
     sets = [(i, handle(args)) for i, (kind, name, args, _) in enumerate(events) if kind == "Call" and name == "SetCursor"]
-    check(len(sets) == 2 and sets[0][1] == wait, f"SetCursor calls {sets}, expected the wait cursor {wait} and one more")
+    check(len(sets) >= 2 and sets[0][1] == busy and all(cursor == busy for _, cursor in sets[:-1]),
+          f"SetCursor calls {sets}, expected the busy cursor {busy} until the last one")
     previous = next(handle(value) for kind, name, _, value in events[sets[0][0]:] if kind == "Ret" and name == "SetCursor")
-    check(sets[1][1] == previous, f"cursor {sets[1][1]:#x} set back, expected the previous {previous:#x}")
+    check(sets[-1][1] == previous, f"cursor {sets[-1][1]:#x} set back, expected the previous {previous:#x}")
     opened = [i for i, (kind, name, args, _) in enumerate(events)
               if kind == "Call" and name == "CreateFileW" and game_name in args]
-    check(opened and sets[0][0] < opened[0] and opened[-1] < sets[1][0],
-          f"game files opened at {opened[:1]}..{opened[-1:]}, outside the wait cursor {sets[0][0]}..{sets[1][0]}")
+    check(opened and sets[0][0] < opened[0] and opened[-1] < sets[-1][0],
+          f"game files opened at {opened[:1]}..{opened[-1:]}, outside the busy cursor {sets[0][0]}..{sets[-1][0]}")
     boxes = [i for i, (kind, name, _, _) in enumerate(events) if kind == "Call" and name == "MessageBoxW"]
-    check(len(boxes) == (1 if failed else 0) and all(i > sets[1][0] for i in boxes),
-          f"message box at {boxes}, cursor set back at {sets[1][0]} (failure expected: {failed})")
+    check(len(boxes) == (1 if failed else 0) and all(i > sets[-1][0] for i in boxes),
+          f"message box at {boxes}, cursor set back at {sets[-1][0]} (failure expected: {failed})")
 
 
 def case_busy_cursor(env):
-    """While a launch action patches, the wait cursor shows; the old one is back before any message
+    """While a launch action patches, the busy cursor shows; the old one is back before any message
     box, after a success and after a failure alike. (Its trace from the start also shows the error
     mode set before the first file call.)"""
     game = env.make_game()
@@ -732,6 +786,7 @@ CASES = {
     "Dpi": case_dpi,
     "BusyCursor": case_busy_cursor,
     "UnicodeSettings": case_unicode_settings,
+    "HeldPress": case_held_press,
 }
 
 
