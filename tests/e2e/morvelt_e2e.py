@@ -653,13 +653,14 @@ def case_held_press(env):
     game = env.make_game()
     folder = env.make_tool(win_path(game) + "\\")
     tool = env.start(folder)
-    holder = hold_game(env, game, 8000)
+    holder = hold_game(env, game, 20000)
     try:
+        tool.click(PATCHED)
         watcher = subprocess.Popen([env.wine.wine_run, env.args.probe, "watch", "5000"], env=env.wine.env,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, start_new_session=True)
-        for _ in range(3):
-            tool.click(PATCHED)
+        for _ in range(2):  # the pointer is still on the button
             time.sleep(0.5)
+            env.display.xdotool("click", "1")
         print("screenshot:", env.display.screenshot(env.artefact("held-press.png"), tool.window))
         seen = dict(line.split("=", 1) for line in watcher.communicate(timeout=60)[0].decode("utf-8").splitlines()
                     if "=" in line)
@@ -671,7 +672,8 @@ def case_held_press(env):
         texts = set(seen["texts"].split("|"))
         check(WAITING_FOR_OTHER_COPY in texts and texts <= {WAITING_FOR_OTHER_COPY, CHANGING_FILES},
               f"the action line showed {seen['texts']!r}")
-        check(launches(game) == 0, "the launcher started while another copy held the game")
+        if holder.poll() is None:  # a slow machine may have outlasted the hold
+            check(launches(game) == 0, "the launcher started while another copy held the game")
     finally:
         holder.wait(timeout=60)
     wait_launches(game, 1)
