@@ -43,11 +43,12 @@ ArchiveResult TemporaryFile::Create(const std::u16string& path, uint32_t attribu
       return kOk;
     }
     const uint32_t error = platform::LastError();
-    // Access denied: the name is pending deletion (a leftover removed while a scanner holds it).
-    if (error != platform::kErrorFileExists && error != platform::kErrorAlreadyExists &&
-        error != platform::kErrorAccessDenied) {
-      break;
-    }
+    const bool taken = error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists;
+    // Access denied is about the name only while it is pending deletion (a leftover removed while
+    // a scanner holds it); for a folder that takes no new files it is final.
+    const bool pending = error == platform::kErrorAccessDenied && !RemoveLeftoverTemporary(path) &&
+                         platform::LastError() == platform::kErrorAccessDenied;
+    if (!taken && !pending) break;
     // Still there after the removal before the probe: another extraction of this target is
     // writing it, or a scanner holds it, or its name has yet to go.
     if (!platform::RetryWhileLocked(budget, path, [&] { return RemoveLeftoverTemporary(path); })) break;
