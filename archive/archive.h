@@ -93,7 +93,8 @@ ArchiveResult GetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry)
 // attributes and its three times.
 //
 // A temporary that a killed run left beside the target is removed first; one that another running
-// extraction holds open is left to it. Moves, and the check that an existing target may be
+// extraction holds open is left to it, and a name that has yet to go after its removal is waited
+// for within the budget. Moves, and the check that an existing target may be
 // replaced, wait out a file that another program holds for a moment (LockWaitBudget): about a
 // second here, or what `budget` allows.
 //
@@ -109,7 +110,8 @@ ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char
 // another process holds open is never removed.
 std::u16string TemporaryPathFor(std::u16string_view target);
 // Removes what a killed run left at a temporary path: true when nothing is there any more. A file
-// held open (another extraction at work) stays, with a sharing violation.
+// held open (another extraction at work) stays, with a sharing violation; a name still pending
+// deletion (removed while a scanner holds it) is there too, with access denied.
 bool RemoveLeftoverTemporary(const std::u16string& temporary);
 ArchiveResult CloseArchive(ArchiveHandle handle);
 

@@ -43,9 +43,14 @@ ArchiveResult TemporaryFile::Create(const std::u16string& path, uint32_t attribu
       return kOk;
     }
     const uint32_t error = platform::LastError();
-    if (error != platform::kErrorFileExists && error != platform::kErrorAlreadyExists) break;
+    const bool taken = error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists;
+    // Access denied is about the name only while it is pending deletion (a leftover removed while
+    // a scanner holds it); for a folder that takes no new files it is final.
+    const bool pending = error == platform::kErrorAccessDenied && !RemoveLeftoverTemporary(path) &&
+                         platform::LastError() == platform::kErrorAccessDenied;
+    if (!taken && !pending) break;
     // Still there after the removal before the probe: another extraction of this target is
-    // writing it, or a scanner holds it.
+    // writing it, or a scanner holds it, or its name has yet to go.
     if (!platform::RetryWhileLocked(budget, path, [&] { return RemoveLeftoverTemporary(path); })) break;
   }
   return kCannotOpenFile;
@@ -77,7 +82,11 @@ void TemporaryFile::Discard() {
 
 bool RemoveLeftoverTemporary(const std::u16string& temporary) {
   const uint32_t attributes = platform::GetFileAttributes(temporary);
-  if (attributes == platform::kInvalidAttributes) return true;
+  if (attributes == platform::kInvalidAttributes) {
+    // Access denied here is a name pending deletion: still there, and no new file can take it.
+    const uint32_t error = platform::LastError();
+    return error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+  }
   if ((attributes & platform::kAttrDirectory) != 0) {
     platform::RestoreLastError(platform::kErrorAccessDenied);
     return false;

@@ -11,6 +11,25 @@ bool AlreadyExists(uint32_t error) {
   return error == platform::kErrorFileExists || error == platform::kErrorAlreadyExists;
 }
 
+// Whether a backup stands at the name: true when one can be seen, false when nothing is there.
+// A name that cannot be looked at (pending deletion: a dropped backup that a scanner still holds)
+// is neither, and refuses both a link and a move onto it; it is waited for within the file's
+// allowance, and the file fails if it stays.
+bool LookAtBackup(const std::u16string& backup, platform::LockWaitBudget& budget, bool* present) {
+  return platform::RetryWhileLocked(budget, backup, [&] {
+    *present = platform::GetFileAttributes(backup) != platform::kInvalidAttributes;
+    const uint32_t error = platform::LastError();
+    return *present || error == platform::kErrorFileNotFound || error == platform::kErrorPathNotFound;
+  });
+}
+
+// A link or a move onto the backup's name was refused because something is there: another
+// program's backup, which counts, or a name pending deletion, which never does.
+bool TakenByABackup(const std::u16string& backup, platform::LockWaitBudget& budget) {
+  bool present = false;
+  return LookAtBackup(backup, budget, &present) && present;
+}
+
 // A second name shares the file's bytes, attributes and times, costs no copying and appears
 // whole in one step. This is sound only because extraction never writes into an existing file:
 // it replaces the target with a new one, and the backup keeps the old data. A sharing violation
@@ -35,7 +54,7 @@ bool CopyToBackup(const std::u16string& target, const std::u16string& backup, pl
   const bool named =
       platform::RetryWhileLocked(budget, backup, [&] { return platform::MoveFileNoReplace(temporary, backup); });
   // Someone made the backup between the test and the move: it is there, and it is not ours.
-  const bool backedUp = named || AlreadyExists(platform::LastError());
+  const bool backedUp = named || (AlreadyExists(platform::LastError()) && TakenByABackup(backup, budget));
   if (!named) (void)RemoveLeftoverTemporary(temporary);  // ignored: the next install removes it
   return backedUp;
 }
@@ -60,13 +79,16 @@ bool PreserveBeforeOverwrite(const std::u16string& target, platform::LockWaitBud
   const std::u16string backup = target + kBackupSuffix;
   // What a killed copy left; nothing is there almost always, and then this costs one look.
   (void)RemoveLeftoverTemporary(TemporaryPathFor(backup));  // ignored: CopyToBackup tries again
-  if (platform::PathExists(backup)) return true;
+  bool present = false;
+  if (!LookAtBackup(backup, budget, &present)) return false;
+  if (present) return true;
   // A link would be made even to a file that cannot be read, which a copy never was: one that the
   // running game holds without sharing is left alone, neither backed up nor overwritten.
   const bool readable =
       platform::RetryWhileLocked(budget, target, [&] { return platform::InputFile::Open(target).IsOpen(); });
   if (!readable) return false;
-  if (LinkBackup(target, backup, budget) || AlreadyExists(platform::LastError())) return true;
+  if (LinkBackup(target, backup, budget)) return true;
+  if (AlreadyExists(platform::LastError())) return TakenByABackup(backup, budget);
   return CopyToBackup(target, backup, budget);
 }
 

@@ -21,8 +21,10 @@ class DirectoryLock {
   DirectoryLock& operator=(const DirectoryLock&) = delete;
 
   // Waits up to waitMilliseconds while another holder has the lock on directory. The lock is
-  // bound to the directory itself, not to how its path is spelled. Not held when the wait ran
-  // out (kErrorTimeout) or the directory cannot be opened (its error).
+  // bound to the directory itself, not to how its path is spelled; where the directory cannot be
+  // opened to tell who it is (a folder that may be written but not listed, unusual access rules
+  // or file systems), to its full path, long names and upper case. Not held when the wait ran
+  // out (kErrorTimeout) or the directory does not exist (its error).
   static DirectoryLock Acquire(const std::u16string& directory, uint32_t waitMilliseconds);
 
   bool IsHeld() const;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <string>
 
 namespace platform::fault {
 
@@ -23,6 +24,7 @@ enum Op {
   kMoveNoReplace,    // MoveFileNoReplace
   kOpenInput,        // InputFile::Open
   kIdentity,         // IsSameFile: a failure answers "not certainly one file"
+  kFolderIdentity,   // DirectoryLock::Acquire's open of the folder, whose identity names the lock
   kOpCount
 };
 
@@ -48,10 +50,15 @@ void HoldEachFile(Op op, uint32_t error, uint64_t milliseconds,
 // Runs action right before the n-th call of op from now does anything: another program at work
 // in the same tree at that moment.
 void BeforeNth(Op op, uint32_t n, std::function<void()> action);
+// A scanner opens the file at path, sharing everything, and lets go after `milliseconds` of the
+// backend's clock (kForever: at Reset). Deleted meanwhile, the file keeps its name, pending
+// deletion (platform/posix/open_names.h). With sharesDelete false it refuses the deletion instead,
+// as a program that holds the file without FILE_SHARE_DELETE. False when it cannot be opened.
+bool HoldAsScanner(const std::u16string& path, uint64_t milliseconds = kForever, bool sharesDelete = true);
 // The backend's clock stands still but for pauses, which pass at once: waits cost no real time
 // and SteadyMilliseconds() measures them exactly.
 void UseVirtualClock();
-// No faults armed, every count back to zero, the real clock back.
+// No faults armed, no scanner holding anything, every count back to zero, the real clock back.
 void Reset();
 // Calls of op since the last Reset.
 uint32_t Count(Op op);

@@ -28,4 +28,13 @@ bool SurvivesAnsiCodePage(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view bytes);
 std::string Utf16ToUtf8(std::u16string_view text);
 
+// Bytes only UTF-8 explains: valid UTF-8 with a character beyond ASCII, as Notepad writes a file
+// without a mark since Windows 10 1903. Plain ASCII reads alike in every page, so it is not.
+inline bool IsNonAsciiUtf8(std::string_view bytes) {
+  bool beyondAscii = false;
+  for (char c : bytes) beyondAscii = beyondAscii || static_cast<unsigned char>(c) >= 0x80;
+  // Invalid sequences come back as U+FFFD, whose bytes differ from what they replaced.
+  return beyondAscii && Utf16ToUtf8(Utf8ToUtf16(bytes)) == bytes;
+}
+
 }  // namespace platform

@@ -10,6 +10,8 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/posix/last_error.h"
+#include "platform/posix/native_path.h"
+#include "platform/posix/open_names.h"
 
 namespace platform::fault {
 namespace {
@@ -61,7 +63,7 @@ bool Spend(uint64_t bytes) {
 const char* OpName(Op op) {
   static const char* const kNames[kOpCount] = {"create", "write",     "copy",     "move",           "create-directory",
                                                "delete", "set-times", "link",     "move-no-replace", "open-input",
-                                               "identity"};
+                                               "identity", "folder-identity"};
   return op < kOpCount ? kNames[op] : "?";
 }
 
@@ -79,7 +81,23 @@ void ExitAtCall(uint32_t n) {
 
 void SetWriteBudget(uint64_t bytes) { Faults().budget = bytes; }
 
-void Reset() { Faults() = State{}; }
+void Reset() {
+  posix::ReleaseTimedHolds();
+  Faults() = State{};
+}
+
+bool HoldAsScanner(const std::u16string& path, uint64_t milliseconds, bool sharesDelete) {
+  const std::string native = posix::NativePath(path);
+  posix::FileHold hold;
+  {
+    const posix::NameLock lock;
+    struct stat st {};
+    if (posix::IsPending(lock, native) || ::stat(native.c_str(), &st) != 0) return false;
+    hold = posix::FileHold(lock, st, sharesDelete);
+  }
+  posix::HoldUntil(std::move(hold), milliseconds);
+  return true;
+}
 
 uint32_t Count(Op op) { return Faults().counts[op]; }
 

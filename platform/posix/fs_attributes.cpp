@@ -7,10 +7,18 @@
 #include "platform/posix/filetime.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/open_names.h"
 
 namespace platform {
 
 namespace {
+
+// A name pending deletion answers access denied, as Windows' STATUS_DELETE_PENDING does.
+bool StatName(const std::string& native, struct stat* st) {
+  const posix::NameLock lock;
+  if (posix::IsPending(lock, native)) return posix::Fail(kErrorAccessDenied);
+  return ::stat(native.c_str(), st) == 0 || posix::FailErrno(errno, native);
+}
 
 uint32_t AttributesOf(const struct stat& st) {
   uint32_t attributes = S_ISDIR(st.st_mode) ? kAttrDirectory : kAttrArchive;
@@ -23,17 +31,14 @@ uint32_t AttributesOf(const struct stat& st) {
 uint32_t GetFileAttributes(const std::u16string& path) {
   const std::string native = posix::NativePath(path);
   struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) {
-    posix::FailErrno(errno, native);
-    return kInvalidAttributes;
-  }
+  if (!StatName(native, &st)) return kInvalidAttributes;
   return AttributesOf(st);
 }
 
 bool GetFileInfo(const std::u16string& path, FileInfo* info) {
   const std::string native = posix::NativePath(path);
   struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);
+  if (!StatName(native, &st)) return false;
   info->attributes = AttributesOf(st);
   info->size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
   info->lastWriteTime = posix::FileTimeFromTimespec(st.st_mtim);
@@ -45,7 +50,7 @@ bool PathExists(const std::u16string& path) { return GetFileAttributes(path) != 
 bool SetFileAttributes(const std::u16string& path, uint32_t attributes) {
   const std::string native = posix::NativePath(path);
   struct stat st {};
-  if (::stat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);
+  if (!StatName(native, &st)) return false;
   // A read-only directory on Windows still takes new files; taking its write bits would not.
   if (S_ISDIR(st.st_mode)) return true;
   mode_t mode = st.st_mode & 07777;

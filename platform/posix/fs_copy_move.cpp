@@ -12,6 +12,7 @@
 #include "platform/posix/file_mode.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/open_names.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
@@ -62,17 +63,23 @@ bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to) {
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
   if (fault::InjectCopy(source.c_str())) return false;
-  posix::UniqueFd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!in) return posix::FailErrno(errno, source);
+  posix::UniqueFd in;
+  posix::UniqueFd out;
   struct stat st {};
-  if (::fstat(in.get(), &st) != 0) return posix::FailErrno(errno, source);
-  if (S_ISDIR(st.st_mode)) return posix::Fail(kErrorAccessDenied);
-
-  // O_EXCL: an existing target, read-only or not, is never touched.
-  posix::UniqueFd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
-  if (!out) {
-    if (errno == EEXIST) return posix::Fail(kErrorFileExists);
-    return posix::FailErrno(errno, target);
+  {
+    const posix::NameLock lock;
+    // Either name pending deletion: CreateFileW gets access denied for it.
+    if (posix::IsPending(lock, source) || posix::IsPending(lock, target)) return posix::Fail(kErrorAccessDenied);
+    in.reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!in) return posix::FailErrno(errno, source);
+    if (::fstat(in.get(), &st) != 0) return posix::FailErrno(errno, source);
+    if (S_ISDIR(st.st_mode)) return posix::Fail(kErrorAccessDenied);
+    // O_EXCL: an existing target, read-only or not, is never touched.
+    out.reset(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
+    if (!out) {
+      if (errno == EEXIST) return posix::Fail(kErrorFileExists);
+      return posix::FailErrno(errno, target);
+    }
   }
   fault::Checkpoint();
   int err = CopyBytes(in.get(), out.get());
@@ -93,10 +100,22 @@ bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
   if (fault::Inject(fault::kMove, target.c_str())) return false;
+  const posix::NameLock lock;
+  if (posix::IsPending(lock, source) || posix::IsPending(lock, target)) return posix::Fail(kErrorAccessDenied);
   struct stat st {};
   if (::lstat(source.c_str(), &st) != 0) return posix::FailErrno(errno, source);
-  if (::stat(target.c_str(), &st) == 0 && (posix::IsReadOnlyFile(st) || S_ISDIR(st.st_mode))) {
-    return posix::Fail(kErrorAccessDenied);
+  if (posix::HoldersOf(lock, st) == posix::Holders::kSomeRefuseDelete) return posix::Fail(kErrorSharingViolation);
+  if (::stat(target.c_str(), &st) == 0) {
+    if (posix::IsReadOnlyFile(st) || S_ISDIR(st.st_mode)) return posix::Fail(kErrorAccessDenied);
+    // Windows before POSIX rename semantics replaces no file that is open, whoever holds it.
+    switch (posix::HoldersOf(lock, st)) {
+      case posix::Holders::kNone:
+        break;
+      case posix::Holders::kAllShareDelete:
+        return posix::Fail(kErrorAccessDenied);
+      case posix::Holders::kSomeRefuseDelete:
+        return posix::Fail(kErrorSharingViolation);
+    }
   }
   if (::rename(source.c_str(), target.c_str()) != 0) return posix::FailErrno(errno, target);
   return true;
@@ -105,9 +124,20 @@ bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
 bool DeleteFile(const std::u16string& path) {
   if (fault::Inject(fault::kDelete)) return false;
   const std::string native = posix::NativePath(path);
+  const posix::NameLock lock;
+  if (posix::IsPending(lock, native)) return posix::Fail(kErrorAccessDenied);
   struct stat st {};
   if (::lstat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);
   if (S_ISDIR(st.st_mode) || posix::IsReadOnlyFile(st)) return posix::Fail(kErrorAccessDenied);
+  switch (posix::HoldersOf(lock, st)) {
+    case posix::Holders::kNone:
+      break;
+    case posix::Holders::kAllShareDelete:
+      // Deleted as far as the caller knows; the name goes with the last holder.
+      return posix::MarkPending(lock, native, st) || posix::FailErrno(errno, native);
+    case posix::Holders::kSomeRefuseDelete:
+      return posix::Fail(kErrorSharingViolation);
+  }
   if (::unlink(native.c_str()) != 0) return posix::FailErrno(errno, native);
   return true;
 }

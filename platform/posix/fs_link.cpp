@@ -10,6 +10,7 @@
 #include "platform/fs.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/open_names.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
@@ -18,6 +19,13 @@ bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) {
   if (fault::Inject(fault::kMoveNoReplace)) return false;
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
+  // A target pending deletion is still there: the rename below refuses it as it stands.
+  const posix::NameLock lock;
+  if (posix::IsPending(lock, source)) return posix::Fail(kErrorAccessDenied);
+  struct stat st {};
+  if (::lstat(source.c_str(), &st) == 0 && posix::HoldersOf(lock, st) == posix::Holders::kSomeRefuseDelete) {
+    return posix::Fail(kErrorSharingViolation);
+  }
   if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno != EINVAL && errno != ENOSYS) return posix::FailErrno(errno, errno == EEXIST ? target : source);
   // A file system without the flag: a second name made exclusively, then the first one dropped.
@@ -34,6 +42,8 @@ bool CreateHardLink(const std::u16string& existing, const std::u16string& link) 
   if (fault::Inject(fault::kLink)) return false;
   const std::string source = posix::NativePath(existing);
   const std::string target = posix::NativePath(link);
+  const posix::NameLock lock;
+  if (posix::IsPending(lock, source)) return posix::Fail(kErrorAccessDenied);
   struct stat st {};
   if (::lstat(source.c_str(), &st) != 0) return posix::FailErrno(errno, source);
   if (S_ISDIR(st.st_mode)) return posix::Fail(kErrorAccessDenied);
@@ -47,6 +57,10 @@ bool IsSameFile(const std::u16string& a, const std::u16string& b) {
   if (fault::Inject(fault::kIdentity)) return false;
   const std::string first = posix::NativePath(a);
   const std::string second = posix::NativePath(b);
+  {
+    const posix::NameLock lock;
+    if (posix::IsPending(lock, first) || posix::IsPending(lock, second)) return posix::Fail(kErrorAccessDenied);
+  }
   const posix::UniqueFd x(::open(first.c_str(), O_PATH | O_CLOEXEC));
   if (!x) return posix::FailErrno(errno, first);
   const posix::UniqueFd y(::open(second.c_str(), O_PATH | O_CLOEXEC));

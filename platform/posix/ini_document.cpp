@@ -82,34 +82,42 @@ std::u16string_view LineBreakOf(std::u16string_view text) {
 
 IniText DecodeIni(std::string_view bytes) {
   IniText ini;
-  if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xFE) {
-    ini.encoding = IniEncoding::kUtf16Le;
+  const bool little = bytes.starts_with("\xFF\xFE");
+  if (little || bytes.starts_with("\xFE\xFF")) {
+    ini.encoding = little ? IniEncoding::kUtf16Le : IniEncoding::kUtf16Be;
+    const int low = little ? 0 : 1;
     for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      ini.text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
-                                               (static_cast<uint8_t>(bytes[i + 1]) << 8)));
+      ini.text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i + low]) |
+                                               (static_cast<uint8_t>(bytes[i + 1 - low]) << 8)));
     }
     return ini;
   }
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
     ini.encoding = IniEncoding::kUtf8Bom;
     bytes.remove_prefix(3);
+  } else if (IsNonAsciiUtf8(bytes)) {
+    ini.encoding = IniEncoding::kUtf8;
   }
-  ini.text = ini.encoding == IniEncoding::kUtf8Bom ? Utf8ToUtf16(bytes) : SystemMultiByteToWide(kCodePageAnsi, bytes);
+  ini.text = ini.encoding == IniEncoding::kAnsi ? SystemMultiByteToWide(kCodePageAnsi, bytes) : Utf8ToUtf16(bytes);
   return ini;
 }
 
 std::string EncodeIni(const IniText& ini) {
   switch (ini.encoding) {
-    case IniEncoding::kUtf16Le: {
-      std::string out = "\xFF\xFE";
+    case IniEncoding::kUtf16Le:
+    case IniEncoding::kUtf16Be: {
+      const bool little = ini.encoding == IniEncoding::kUtf16Le;
+      std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
       for (char16_t c : ini.text) {
-        out.push_back(static_cast<char>(c & 0xFF));
-        out.push_back(static_cast<char>(c >> 8));
+        out.push_back(static_cast<char>(little ? c & 0xFF : c >> 8));
+        out.push_back(static_cast<char>(little ? c >> 8 : c & 0xFF));
       }
       return out;
     }
     case IniEncoding::kUtf8Bom:
       return "\xEF\xBB\xBF" + Utf16ToUtf8(ini.text);
+    case IniEncoding::kUtf8:
+      return Utf16ToUtf8(ini.text);
     case IniEncoding::kAnsi:
       break;
   }

@@ -8,9 +8,9 @@
 
 namespace platform::posix {
 
-// A file without a byte-order mark is in the ANSI code page, as Windows reads it; Wine also
-// honours a UTF-8 mark.
-enum class IniEncoding { kAnsi, kUtf8Bom, kUtf16Le };
+// A file without a byte-order mark is in the ANSI code page, as Windows reads it, unless its bytes
+// are UTF-8 beyond ASCII (Notepad's default); Wine also honours a UTF-8 and a UTF-16BE mark.
+enum class IniEncoding { kAnsi, kUtf8, kUtf8Bom, kUtf16Le, kUtf16Be };
 
 struct IniText {
   IniEncoding encoding = IniEncoding::kAnsi;

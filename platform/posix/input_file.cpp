@@ -9,11 +9,14 @@
 #include "platform/fs.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/open_names.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
 
+// Opened with FILE_SHARE_READ only: a deletion or a move over the file waits for it to close.
 struct InputFile::Impl {
+  posix::FileHold hold;  // declared first: given up after the descriptor closes
   posix::UniqueFd fd;
   std::string path;
 };
@@ -28,19 +31,27 @@ InputFile InputFile::Open(const std::u16string& path) {
   if (fault::Inject(fault::kOpenInput)) return {};
   auto impl = std::make_unique<Impl>();
   impl->path = posix::NativePath(path);
-  impl->fd.reset(::open(impl->path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!impl->fd) {
-    posix::FailErrno(errno, impl->path);
-    return {};
-  }
-  struct stat st {};
-  if (::fstat(impl->fd.get(), &st) != 0) {
-    posix::FailErrno(errno, impl->path);
-    return {};
-  }
-  if (S_ISDIR(st.st_mode)) {
-    posix::Fail(kErrorAccessDenied);
-    return {};
+  {
+    const posix::NameLock lock;
+    if (posix::IsPending(lock, impl->path)) {
+      posix::Fail(kErrorAccessDenied);
+      return {};
+    }
+    impl->fd.reset(::open(impl->path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!impl->fd) {
+      posix::FailErrno(errno, impl->path);
+      return {};
+    }
+    struct stat st {};
+    if (::fstat(impl->fd.get(), &st) != 0) {
+      posix::FailErrno(errno, impl->path);
+      return {};
+    }
+    if (S_ISDIR(st.st_mode)) {
+      posix::Fail(kErrorAccessDenied);
+      return {};
+    }
+    impl->hold = posix::FileHold(lock, st, false);
   }
   ::posix_fadvise(impl->fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // a hint only
   return InputFile(std::move(impl));

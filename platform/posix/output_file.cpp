@@ -12,18 +12,27 @@
 #include "platform/posix/filetime.h"
 #include "platform/posix/last_error.h"
 #include "platform/posix/native_path.h"
+#include "platform/posix/open_names.h"
 #include "platform/posix/unique_fd.h"
 
 namespace platform {
 
+// Opened with no sharing: a deletion or a move over the file waits for it to close.
 struct OutputFile::Impl {
   posix::UniqueFd fd;
+  posix::FileHold hold;
   std::string path;
   bool readOnlyAtClose = false;
 
   ~Impl() { Close(); }
 
   bool Close() {
+    const bool closed = CloseDescriptor();
+    hold.Release();
+    return closed;
+  }
+
+  bool CloseDescriptor() {
     if (!fd) return true;
     if (readOnlyAtClose) {
       struct stat st {};
@@ -50,6 +59,12 @@ OutputFile OutputFile::Open(const std::u16string& path, Disposition disposition,
   auto impl = std::make_unique<Impl>();
   impl->path = posix::NativePath(path);
   const char* native = impl->path.c_str();
+  const posix::NameLock lock;
+  // A name pending deletion: CreateFileW gets access denied for it, whatever the disposition.
+  if (posix::IsPending(lock, impl->path)) {
+    posix::Fail(kErrorAccessDenied);
+    return {};
+  }
   // Create exclusively first so that an existing file is never truncated before it is checked;
   // a file that vanishes between the two opens is simply tried again.
   for (int attempt = 0; attempt < 4 && !impl->fd; ++attempt) {
@@ -90,6 +105,12 @@ OutputFile OutputFile::Open(const std::u16string& path, Disposition disposition,
     posix::Fail(kErrorFileNotFound);
     return {};
   }
+  struct stat st {};
+  if (::fstat(impl->fd.get(), &st) != 0) {
+    posix::FailErrno(errno, impl->path);
+    return {};
+  }
+  impl->hold = posix::FileHold(lock, st, false);
   impl->readOnlyAtClose = (attributes & kAttrReadOnly) != 0 && disposition != Disposition::kOpenExisting;
   return OutputFile(std::move(impl));
 }
@@ -129,6 +150,8 @@ bool SetFileTimes(const std::u16string& path, uint64_t /*creation*/, uint64_t ac
   const std::string native = posix::NativePath(path);
   struct timespec times[2];
   if (!posix::FileTimesToTimespecs(access, modification, times)) return false;
+  const posix::NameLock lock;
+  if (posix::IsPending(lock, native)) return posix::Fail(kErrorAccessDenied);
   if (::utimensat(AT_FDCWD, native.c_str(), times, 0) != 0) return posix::FailErrno(errno, native);
   return true;
 }

@@ -114,9 +114,12 @@ bool WriteProfileString(const std::u16string& file, const std::u16string& sectio
   if (!bytes) return false;
   fd.reset();
   posix::IniText ini = posix::DecodeIni(*bytes);
-  // A file without the mark becomes Unicode only when the ANSI page would lose part of the entry.
+  // As the Windows backend converts: a file without the UTF-16LE mark becomes Unicode when the ANSI
+  // page would lose part of the entry, and always when it is UTF-16BE or UTF-8 without a mark,
+  // which the system's profile functions do not read as what they are.
+  const bool foreign = ini.encoding == posix::IniEncoding::kUtf16Be || ini.encoding == posix::IniEncoding::kUtf8;
   if (ini.encoding != posix::IniEncoding::kUtf16Le &&
-      !(SurvivesAnsiCodePage(section) && SurvivesAnsiCodePage(key) && SurvivesAnsiCodePage(value))) {
+      (foreign || !(SurvivesAnsiCodePage(section) && SurvivesAnsiCodePage(key) && SurvivesAnsiCodePage(value)))) {
     ini.encoding = posix::IniEncoding::kUtf16Le;
   }
   ini.text = posix::SetIniValue(ini.text, section, key, value);

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+#include "platform/fs.h"
+
 #include "platform/win32/file_identity.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/last_error.h"
@@ -26,6 +28,52 @@ std::wstring MutexName(const win32::FileIdentity& identity) {
   return name;
 }
 
+// Where the folder cannot be opened to read its identity: its full path with long names, in upper
+// case as the file system compares names, hashed, since a mutex name holds neither "\\" nor more
+// than MAX_PATH characters. Two folders that hash alike only take turns.
+std::wstring MutexNameFromPath(const std::u16string& directory) {
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD units = ::GetFullPathNameW(win32::Wide(directory), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (units == 0) {
+      full = reinterpret_cast<const wchar_t*>(directory.c_str());
+      break;
+    }
+    if (units < full.size()) {
+      full.resize(units);
+      break;
+    }
+    full.resize(units);
+  }
+  std::wstring longName(full.size() + MAX_PATH, L'\0');
+  const DWORD units = ::GetLongPathNameW(full.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
+  if (units != 0 && units < longName.size()) full.assign(longName.data(), units);  // else short names stay
+  while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
+  if (!full.empty()) ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+  uint64_t hash = 14695981039346656037ull;  // FNV-1a over the UTF-16 units
+  for (wchar_t c : full) {
+    hash = (hash ^ (static_cast<uint16_t>(c) & 0xFFu)) * 1099511628211ull;
+    hash = (hash ^ (static_cast<uint16_t>(c) >> 8)) * 1099511628211ull;
+  }
+  wchar_t name[64];
+  std::swprintf(name, 64, L"Global\\Morvelt.GameDirectoryPath.%016llx", static_cast<unsigned long long>(hash));
+  return name;
+}
+
+// The identity's name, or the path's where the folder exists but does not tell who it is.
+bool LockName(const std::u16string& directory, std::wstring* name) {
+  win32::FileIdentity identity;
+  const win32::UniqueFileHandle folder = win32::OpenForIdentity(directory);
+  if (folder && win32::IdentifyFile(folder.get(), &identity)) {
+    *name = MutexName(identity);
+    return true;
+  }
+  const uint32_t error = LastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return false;
+  *name = MutexNameFromPath(directory);
+  return true;
+}
+
 }  // namespace
 
 struct DirectoryLock::Impl {
@@ -42,12 +90,8 @@ DirectoryLock& DirectoryLock::operator=(DirectoryLock&&) noexcept = default;
 DirectoryLock::DirectoryLock(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 DirectoryLock DirectoryLock::Acquire(const std::u16string& directory, uint32_t waitMilliseconds) {
-  win32::FileIdentity identity;
-  {
-    const win32::UniqueFileHandle folder = win32::OpenForIdentity(directory);
-    if (!folder || !win32::IdentifyFile(folder.get(), &identity)) return {};
-  }
-  const std::wstring name = MutexName(identity);
+  std::wstring name;
+  if (!LockName(directory, &name)) return {};
   const ULONGLONG deadline = ::GetTickCount64() + waitMilliseconds;
   win32::UniqueHandle mutex;
   for (;;) {

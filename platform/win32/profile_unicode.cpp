@@ -14,6 +14,7 @@ namespace platform::win32 {
 namespace {
 
 constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+constexpr std::string_view kUtf16BeMark = "\xFE\xFF";
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
@@ -64,11 +65,20 @@ std::optional<std::string> ReadWhole(const std::u16string& file) {
   }
 }
 
-// The text as the profile functions read it: UTF-8 after its own mark (Wine honours that mark;
-// Windows does not, so such a file is made Unicode too), else the ANSI page.
+// The text as it was written: UTF-16BE after its mark, UTF-8 after its own mark (Wine honours
+// that mark; Windows does not, so such a file is made Unicode too) or without one when only UTF-8
+// explains its bytes (Notepad's default), else the ANSI page.
 std::optional<std::u16string> Decode(std::string_view bytes) {
-  const bool utf8 = bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark;
-  if (utf8) bytes.remove_prefix(kUtf8Mark.size());
+  if (bytes.starts_with(kUtf16BeMark)) {
+    std::u16string text;
+    for (size_t i = kUtf16BeMark.size(); i + 1 < bytes.size(); i += 2) {
+      text.push_back(static_cast<char16_t>((static_cast<uint8_t>(bytes[i]) << 8) | static_cast<uint8_t>(bytes[i + 1])));
+    }
+    return text;
+  }
+  const bool marked = bytes.starts_with(kUtf8Mark);
+  if (marked) bytes.remove_prefix(kUtf8Mark.size());
+  const bool utf8 = marked || IsNonAsciiUtf8(bytes);
   if (bytes.empty()) return std::u16string();
   std::u16string text = SystemMultiByteToWide(utf8 ? kCodePageUtf8 : kCodePageAnsi, bytes);
   if (text.empty()) return std::nullopt;
@@ -121,10 +131,13 @@ bool PrepareUnicodeProfile(const std::u16string& file, const std::u16string& sec
     case Creation::kExists:
       break;
   }
-  if (SurvivesAnsiCodePage(section) && SurvivesAnsiCodePage(key) && SurvivesAnsiCodePage(value)) return true;
+  const bool survives = SurvivesAnsiCodePage(section) && SurvivesAnsiCodePage(key) && SurvivesAnsiCodePage(value);
   const std::optional<std::string> bytes = ReadWhole(file);
-  if (!bytes) return false;
-  if (bytes->substr(0, kUtf16LeMark.size()) == kUtf16LeMark) return true;
+  if (!bytes) return survives;  // error kept: the write itself will tell
+  if (bytes->starts_with(kUtf16LeMark)) return true;
+  // The profile functions would read these in the ANSI page and write every line back in it.
+  const bool misread = bytes->starts_with(kUtf16BeMark) || (!bytes->starts_with(kUtf8Mark) && IsNonAsciiUtf8(*bytes));
+  if (survives && !misread) return true;
   return RewriteAsUtf16(file, *bytes);
 }
 

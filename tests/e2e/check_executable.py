@@ -299,9 +299,12 @@ def check_manifest(resources):
     if check(settings is not None, "manifest has no application/windowsSettings (asm.v3)"):
         aware = settings.find(f"{{{SETTINGS_2005}}}dpiAware")
         awareness = settings.find(f"{{{SETTINGS_2016}}}dpiAwareness")
-        check(aware is not None and aware.text.strip().lower() == "true/pm", "manifest lacks dpiAware true/pm (2005)")
-        check(awareness is not None and [part.strip() for part in awareness.text.split(",")][:1] == ["PerMonitorV2"],
-              "manifest lacks dpiAwareness PerMonitorV2 (2016)")
+        # The dialog does not handle WM_DPICHANGED: per-monitor v1 ("true/pm", "PerMonitor") would
+        # leave it at the wrong size after a move to a monitor of another DPI.
+        check(aware is not None and aware.text.strip().lower() == "true", "manifest lacks dpiAware true (2005)")
+        modes = [part.strip().lower() for part in awareness.text.split(",")] if awareness is not None else []
+        check(modes[:1] == ["permonitorv2"] and "permonitor" not in modes,
+              "manifest lacks dpiAwareness PerMonitorV2 without a per-monitor v1 fallback (2016)")
     ids = {os_.get("Id", "").lower() for os_ in root.iterfind(f"{{{COMPATIBILITY}}}compatibility/"
                                                              f"{{{COMPATIBILITY}}}application/"
                                                              f"{{{COMPATIBILITY}}}supportedOS")}

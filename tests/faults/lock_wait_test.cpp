@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/lock_wait.h"
+#include "platform/text.h"
 #include "tests/faults/game_files.h"
 
 namespace {
@@ -162,12 +163,41 @@ struct BudgetCase {
   std::function<void(const Game&)> arrange;  // faults armed, files changed
   bool succeeds;
   uint64_t waitedMilliseconds;  // exactly, on the virtual clock
+  std::function<void(const Game&)> verify = {};  // after the press, the scanners still holding
 };
 
 constexpr uint32_t kPackages = std::size(faults::kPackageFiles);
 constexpr uint32_t kFilesOfAPatchedPress = kPackages + std::size(faults::kDataFiles);
 // Pauses of 10, 20, 40, 80, then 100 ms: what a hold of a file costs until it passes.
-constexpr uint64_t kCostOfHold20 = 30, kCostOfHold50 = 70, kCostOfHold200 = 250, kCostOfHold900 = 950;
+constexpr uint64_t kCostOfHold20 = 30, kCostOfHold50 = 70, kCostOfHold200 = 250, kCostOfHold300 = 350,
+                   kCostOfHold900 = 950;
+
+const std::string kFirst = faults::kPackageFiles[0];
+
+std::string TemporaryOf(const std::string& file) {
+  return platform::Utf16ToUtf8(TemporaryPathFor(platform::Utf8ToUtf16(file)));
+}
+
+// A file that a scanner holds for a while (sharing deletion, as scanners do) is deleted: until the
+// scanner lets go, its name stays, and can be neither looked at nor taken.
+void PendingDeletion(const Game& game, const std::string& name, uint64_t milliseconds) {
+  game.Write(name, "held by a scanner");
+  const std::u16string path = testsupport::ToU16(game.root() / name);
+  ASSERT_TRUE(fault::HoldAsScanner(path, milliseconds));
+  ASSERT_TRUE(platform::DeleteFile(path));
+  ASSERT_FALSE(platform::PathExists(path));
+  ASSERT_TRUE(fs::exists(game.root() / name));
+}
+
+void ExpectFirstOfficialAndNoBackup(const Game& game) {
+  EXPECT_EQ(Lookup(Snapshot(game.root()), kFirst), "official " + kFirst);
+  fault::Reset();  // the scanner lets go: a backup taken as made would vanish now
+  EXPECT_FALSE(fs::exists(game.root() / (kFirst + kBackup)));
+}
+
+void ExpectFirstBackedUp(const Game& game) {
+  EXPECT_EQ(Lookup(Snapshot(game.root()), kFirst + kBackup), "official " + kFirst);
+}
 
 const BudgetCase kBudgetCases[] = {
     {"scanner holding every new file for 20 ms", &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData,
@@ -195,6 +225,32 @@ const BudgetCase kBudgetCases[] = {
        fault::FailNth(fault::kMove, 3 * 6 + 1, kSharing, 1000);
      },
      false, 3 * kCostOfHold200 + 1000},
+    // A backup name pending deletion is no backup: waited for, then made; or the file fails.
+    {"backup name pending deletion for 300 ms", &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData,
+     [](const Game& game) { PendingDeletion(game, kFirst + kBackup, 300); }, true, kCostOfHold300,
+     ExpectFirstBackedUp},
+    {"backup name pending deletion for good", &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData,
+     [](const Game& game) { PendingDeletion(game, kFirst + kBackup, fault::kForever); }, false, 1000,
+     ExpectFirstOfficialAndNoBackup},
+    // The temporary's name is taken until the scanner lets go of a leftover removed under it.
+    {"temporary name pending deletion for 300 ms", &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData,
+     [](const Game& game) { PendingDeletion(game, TemporaryOf(kFirst), 300); }, true, kCostOfHold300,
+     ExpectFirstBackedUp},
+    {"temporary name pending deletion for good", &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData,
+     [](const Game& game) { PendingDeletion(game, TemporaryOf(kFirst), fault::kForever); }, false, 1000},
+    // A killed run's leftovers that a scanner holds without letting them be deleted: the restore
+    // leaves them alone at once, and every official file is back.
+    {"restore beside held leftovers", &GamePatcher::RestorePackages, &GamePatcher::InstallStockData,
+     [](const Game& game) {
+       for (const char* file : faults::kPackageFiles) {
+         game.Write(TemporaryOf(file), "killed run");
+         ASSERT_TRUE(fault::HoldAsScanner(testsupport::ToU16(game.root() / TemporaryOf(file)), fault::kForever, false));
+       }
+     },
+     true, 0,
+     [](const Game& game) {
+       for (const char* file : faults::kPackageFiles) EXPECT_EQ(Lookup(Snapshot(game.root()), file), "official " + std::string(file));
+     }},
     // Read-only game files refuse the restore for good: no wait at all.
     {"restore over read-only files", &GamePatcher::RestorePackages, &GamePatcher::InstallStockData,
      [](const Game& game) {
@@ -219,12 +275,13 @@ TEST_P(WaitBudget, OnlyWhatFailedIsChargedAndAllWaitingIsBounded) {
   ASSERT_NO_FATAL_FAILURE(Prepare(game, c.first == kRestoreInAPress));
   GamePatcher patcher(game.directory());
   fault::Reset();
-  ASSERT_NO_FATAL_FAILURE(c.arrange(game));
   fault::UseVirtualClock();
+  ASSERT_NO_FATAL_FAILURE(c.arrange(game));
   const uint64_t start = platform::SteadyMilliseconds();
   EXPECT_EQ(patcher.RunAction(c.first, c.second) == patch::ActionOutcome::kSucceeded, c.succeeds);
   const uint64_t waited = platform::SteadyMilliseconds() - start;
   EXPECT_EQ(waited, c.waitedMilliseconds);
+  if (c.verify) c.verify(game);
   std::cout << "[ budget   ] " << c.what << ": " << (c.succeeds ? "succeeded" : "failed") << " after waiting "
             << waited << " ms over " << kFilesOfAPatchedPress << " files\n";
 }

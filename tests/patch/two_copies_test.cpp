@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "patch/game_patcher.h"
 #include "platform/fs.h"
@@ -21,6 +22,8 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/fault.h"
 #endif
 
 namespace patchtest {
@@ -229,23 +232,48 @@ TEST(TwoCopiesWait, AKilledHolderLeavesNoLockBehind) {
 }
 
 // A press that finds the lock held for all of its wait gives up and touches nothing, even when
-// it names the game directory another way.
+// it names the game directory another way; once the holder lets go, a press goes through. Also
+// where the folder cannot be opened to read its identity (a folder that may be written but not
+// listed): the lock is then named after its normalised path, which both spellings meet at.
 TEST(TwoCopiesWait, APressThatWaitsInVainTouchesNothing) {
-  GameTree tree;
-  PlaceOfficialPackages(tree);
-  const TreeSnapshot before = Snapshot(tree.root());
-  GamePatcher holder(tree.directory());
-  const platform::DirectoryLock lock = holder.LockGameDirectory(0);
-  ASSERT_TRUE(lock.IsHeld());
-  const std::u16string otherSpelling = tree.directory() + u"\\TCLS\\..";
-  patch::ActionOutcome pressed = kSucceeded;
-  std::thread([&] {
-    GamePatcher other(otherSpelling);
-    ASSERT_EQ(other.GameDirectory(), otherSpelling + u"\\");
-    pressed = other.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, nullptr, 300);
-  }).join();
-  EXPECT_EQ(pressed, patch::ActionOutcome::kOtherCopyBusy);
-  EXPECT_EQ(Snapshot(tree.root()), before);
+  struct Row {
+    const char* what;
+    bool identityUnreadable;
+  };
+  std::vector<Row> rows = {{"folder identity read", false}};
+#ifdef __linux__
+  rows.push_back({"folder identity unreadable", true});
+#endif
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    GameTree tree;
+    PlaceOfficialPackages(tree);
+    const TreeSnapshot before = Snapshot(tree.root());
+#ifdef __linux__
+    platform::fault::Reset();
+    if (row.identityUnreadable) {
+      platform::fault::FailNth(platform::fault::kFolderIdentity, 1, platform::kErrorAccessDenied, 1000);
+    }
+#endif
+    GamePatcher holder(tree.directory());
+    std::optional<platform::DirectoryLock> lock = holder.LockGameDirectory(0);
+    ASSERT_TRUE(lock->IsHeld());
+    const std::u16string otherSpelling = tree.directory() + u"\\TCLS\\..";
+    patch::ActionOutcome pressed = kSucceeded;
+    std::thread([&] {
+      GamePatcher other(otherSpelling);
+      ASSERT_EQ(other.GameDirectory(), otherSpelling + u"\\");
+      pressed = other.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, nullptr, 300);
+    }).join();
+    EXPECT_EQ(pressed, patch::ActionOutcome::kOtherCopyBusy);
+    EXPECT_EQ(Snapshot(tree.root()), before);
+    lock.reset();
+    EXPECT_EQ(holder.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, nullptr, 0),
+              kSucceeded);
+#ifdef __linux__
+    platform::fault::Reset();
+#endif
+  }
 }
 
 }  // namespace

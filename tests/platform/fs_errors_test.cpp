@@ -2,10 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "platform/fs.h"
 #include "tests/platform/file_probe.h"
 #include "tests/support/temp_dir.h"
+
+#ifndef _WIN32
+#include "platform/fault.h"
+#endif
 
 namespace {
 
@@ -47,7 +52,7 @@ TEST(ErrorCodes, FailuresReportTheWindowsCode) {
     std::function<bool()> call;
     uint32_t error;
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"attributes of missing file", [&] { return platform::GetFileAttributes(base + u"none") != platform::kInvalidAttributes; },
        platform::kErrorFileNotFound},
       {"attributes under missing folder",
@@ -93,10 +98,59 @@ TEST(ErrorCodes, FailuresReportTheWindowsCode) {
        },
        platformtest::MayWriteBesideOwnProgram() ? platform::kErrorSharingViolation : platform::kErrorAccessDenied},
   };
+#ifndef _WIN32
+  // Windows before 10 1903 (and FAT, exFAT): a file deleted while a scanner holds it keeps its name
+  // until the scanner lets go; a holder that does not share deletion refuses it. Wine has neither.
+  for (const char* name : {"source", "pending", "scanned", "held"}) testsupport::WriteFileText(dir.path() / name, name);
+  ASSERT_TRUE(platform::fault::HoldAsScanner(base + u"pending"));
+  ASSERT_TRUE(platform::DeleteFile(base + u"pending"));
+  ASSERT_TRUE(platform::fault::HoldAsScanner(base + u"scanned"));
+  const platform::InputFile held = platform::InputFile::Open(base + u"held");
+  ASSERT_TRUE(held.IsOpen());
+  const auto create = [&](const char16_t* name, platform::Disposition disposition) {
+    return platform::OutputFile::Open(base + name, disposition, platform::kAttrNormal).IsOpen();
+  };
+  const std::vector<Case> heldNames = {
+      {"attributes of a name pending deletion",
+       [&] { return platform::GetFileAttributes(base + u"pending") != platform::kInvalidAttributes; },
+       platform::kErrorAccessDenied},
+      {"reading a name pending deletion", [&] { return platform::InputFile::Open(base + u"pending").IsOpen(); },
+       platform::kErrorAccessDenied},
+      {"create-new over a name pending deletion", [&] { return create(u"pending", platform::Disposition::kCreateNew); },
+       platform::kErrorAccessDenied},
+      {"create over a name pending deletion", [&] { return create(u"pending", platform::Disposition::kCreateAlways); },
+       platform::kErrorAccessDenied},
+      {"delete a name pending deletion", [&] { return platform::DeleteFile(base + u"pending"); },
+       platform::kErrorAccessDenied},
+      {"move over a name pending deletion", [&] { return platform::MoveFileReplace(base + u"source", base + u"pending"); },
+       platform::kErrorAccessDenied},
+      {"copy onto a name pending deletion",
+       [&] { return platform::CopyFileNoReplace(base + u"source", base + u"pending"); }, platform::kErrorAccessDenied},
+      {"move without replace onto a name pending deletion",
+       [&] { return platform::MoveFileNoReplace(base + u"source", base + u"pending"); }, platform::kErrorFileExists},
+      {"link onto a name pending deletion",
+       [&] { return platform::CreateHardLink(base + u"source", base + u"pending"); }, platform::kErrorFileExists},
+      {"move over a file a scanner holds", [&] { return platform::MoveFileReplace(base + u"source", base + u"scanned"); },
+       platform::kErrorAccessDenied},
+      {"delete a file held without delete sharing", [&] { return platform::DeleteFile(base + u"held"); },
+       platform::kErrorSharingViolation},
+      {"move over a file held without delete sharing",
+       [&] { return platform::MoveFileReplace(base + u"source", base + u"held"); }, platform::kErrorSharingViolation},
+  };
+  cases.insert(cases.end(), heldNames.begin(), heldNames.end());
+#endif
   for (const auto& c : cases) {
     EXPECT_FALSE(c.call()) << c.name;
     EXPECT_EQ(platform::LastError(), c.error) << c.name;
   }
+#ifndef _WIN32
+  EXPECT_TRUE(fs::exists(dir.path() / "pending"));
+  platform::fault::Reset();  // the scanners let go: the deleted name goes with them
+  EXPECT_FALSE(fs::exists(dir.path() / "pending"));
+  EXPECT_TRUE(fs::exists(dir.path() / "source"));
+  EXPECT_TRUE(fs::exists(dir.path() / "scanned"));
+  EXPECT_TRUE(fs::exists(dir.path() / "held"));
+#endif
   EXPECT_EQ(testsupport::ReadFileBytes(dir.path() / "file.txt"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
   EXPECT_TRUE(fs::exists(dir.path() / "full" / "inner"));
   EXPECT_FALSE(fs::exists(dir.path() / "nodir"));

@@ -3,8 +3,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/profile.h"
 #include "platform/text.h"
@@ -60,15 +62,39 @@ TEST(SaveGameDirectoryTest, KeepsOtherLinesOfTheSettingsFile) {
   EXPECT_EQ(LoadGameDirectoryFrom(ToU16(ini), NoRegistry()), game);
 }
 
+std::vector<uint8_t> Utf16BeWithMark(std::u16string_view text) {
+  std::vector<uint8_t> bytes{0xFE, 0xFF};
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+  }
+  return bytes;
+}
+
+std::vector<uint8_t> BytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
 // Folder names in scripts an ANSI code page lacks (and a full-width name its best fit would turn
-// into another folder), applied with no settings file yet and over an old ANSI file whose other
-// lines must stay. Run once per code page: MORVELT_EXPECTED_ACP names the one this run must have.
+// into another folder), applied with no settings file yet and over files another program wrote
+// whose other lines must stay: an old ANSI file, and the encodings Notepad saves in. Run once per
+// code page: MORVELT_EXPECTED_ACP names the one this run must have.
 TEST(SaveGameDirectoryTest, EveryFolderNameComesBackOnThisCodePage) {
   if (const char* expected = std::getenv("MORVELT_EXPECTED_ACP")) {
     ASSERT_EQ(platform::AnsiCodePage(), static_cast<uint32_t>(std::atoi(expected)))
         << "the locale asked for did not reach Wine";
   }
-  const std::string oldFile = "; kept comment\r\n[Other]\r\nKey=kept\r\n";
+  const std::u16string kept = u"kept \u4FDD\u7559";
+  const std::u16string otherLines = u"; kept comment\r\n[Other]\r\nKey=" + kept + u"\r\n";
+  struct OldFile {
+    const char* name;
+    std::vector<uint8_t> bytes;  // none: no file yet
+    std::u16string otherValue;
+  };
+  const OldFile oldFiles[] = {
+      {"no file", {}, u""},
+      {"old ANSI file", BytesOf("; kept comment\r\n[Other]\r\nKey=kept\r\n"), u"kept"},
+      {"UTF-16BE file", Utf16BeWithMark(otherLines), kept},
+      {"UTF-8 file without a mark", BytesOf(platform::Utf16ToUtf8(otherLines)), kept},
+  };
   struct Row {
     const char* name;
     std::filesystem::path folder;
@@ -81,22 +107,25 @@ TEST(SaveGameDirectoryTest, EveryFolderNameComesBackOnThisCodePage) {
       {"full-width", u"\uFF27\uFF41\uFF4D\uFF45"},
   };
   for (const Row& row : rows) {
-    for (const bool existing : {false, true}) {
-      SCOPED_TRACE(std::string(row.name) + (existing ? ", old ANSI file" : ", no file") + ", code page " +
-                   std::to_string(platform::AnsiCodePage()));
+    for (const OldFile& old : oldFiles) {
+      SCOPED_TRACE(std::string(row.name) + ", " + old.name + ", code page " + std::to_string(platform::AnsiCodePage()));
       TempDir temp;
       const std::u16string game = MakeInstall(temp.path() / row.folder) + u"\\";
       const std::filesystem::path ini = temp.path() / "Morvelt.ini";
-      if (existing) settingstest::WriteSettingsText(ini, oldFile);
+      if (!old.bytes.empty()) testsupport::WriteFileBytes(ini, old.bytes);
 
       ASSERT_TRUE(SaveGameDirectoryTo(ToU16(ini), game));
       EXPECT_EQ(LoadGameDirectoryFrom(ToU16(ini), NoRegistry()), game);
-      if (!existing) continue;
+      // Nothing else appeared beside the settings file (a conversion's temporary would).
+      std::set<std::filesystem::path> names;
+      for (const auto& entry : std::filesystem::directory_iterator(temp.path())) names.insert(entry.path().filename());
+      EXPECT_EQ(names, (std::set<std::filesystem::path>{"Morvelt.ini", *row.folder.begin()}));
+      if (old.bytes.empty()) continue;
       const std::string text = testsupport::ReadSettingsText(ini);
       EXPECT_NE(text.find("; kept comment"), std::string::npos) << text;
-      EXPECT_EQ(platform::GetProfileString(ToU16(ini), u"Other", u"Key", 64), u"kept");
-      // A value the page holds leaves the file in it.
-      if (std::string_view(row.name) == "ascii") {
+      EXPECT_EQ(platform::GetProfileString(ToU16(ini), u"Other", u"Key", 64), old.otherValue);
+      // A value the page holds leaves an ANSI file in it.
+      if (std::string_view(row.name) == "ascii" && std::string_view(old.name) == "old ANSI file") {
         EXPECT_NE(testsupport::ReadFileBytes(ini).at(0), 0xFF);
       }
     }

@@ -69,10 +69,13 @@ void WriteFileText(const fs::path& path, const std::string& text) {
 
 std::string ReadSettingsText(const fs::path& path) {
   const std::vector<uint8_t> bytes = ReadFileBytes(path);
-  if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xFE) return std::string(bytes.begin(), bytes.end());
+  const bool little = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
+  const bool big = bytes.size() >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF;
+  if (!little && !big) return std::string(bytes.begin(), bytes.end());
+  const size_t low = little ? 0 : 1;
   std::u16string text;
   for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    text.push_back(static_cast<char16_t>(bytes[i + low] | (bytes[i + 1 - low] << 8)));
   }
   return platform::Utf16ToUtf8(text);
 }

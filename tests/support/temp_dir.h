@@ -25,7 +25,7 @@ class TempDir {
 std::vector<uint8_t> ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);
 void WriteFileText(const std::filesystem::path& path, const std::string& text);
-// A settings file's text as UTF-8: UTF-16LE after its byte-order mark, else the bytes as they are.
+// A settings file's text as UTF-8: UTF-16 after its byte-order mark, else the bytes as they are.
 std::string ReadSettingsText(const std::filesystem::path& path);
 std::u16string ToU16(const std::filesystem::path& path);
 

@@ -1,0 +1,186 @@
+#include "platform/posix/open_names.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <limits>
+#include <map>
+#include <utility>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/posix/unique_fd.h"
+
+namespace platform::posix {
+
+struct OpenNamesAccess {
+  static void Forget(FileHold& hold) { hold.held_ = false; }
+  static std::pair<dev_t, ino_t> Key(const FileHold& hold) { return {hold.device_, hold.inode_}; }
+  static bool SharesDelete(const FileHold& hold) { return hold.sharesDelete_; }
+};
+
+namespace {
+
+using Key = std::pair<dev_t, ino_t>;
+
+struct Claims {
+  uint32_t sharing = 0;
+  uint32_t refusing = 0;
+};
+
+// The folder is kept open so that the name goes from the folder it was deleted in, wherever that
+// folder has moved since.
+struct PendingName {
+  UniqueFd folder;
+  Key folderKey;
+  std::string leaf;
+  Key file;
+};
+
+struct TimedHold {
+  FileHold hold;
+  uint64_t until;
+};
+
+struct Table {
+  std::mutex mutex;  // guards everything below
+  std::map<Key, Claims> claims;
+  std::vector<PendingName> pending;
+  std::vector<TimedHold> timed;
+};
+
+Table& Names() {
+  static Table table;
+  return table;
+}
+
+Key KeyOf(const struct stat& st) { return {st.st_dev, st.st_ino}; }
+
+// The folder part and the last component, as the kernel resolves them.
+std::pair<std::string, std::string> Split(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+bool NameIsFile(const PendingName& name) {
+  struct stat st {};
+  return ::fstatat(name.folder.get(), name.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && KeyOf(st) == name.file;
+}
+
+// With the mutex held.
+void ReleaseClaim(Table& table, Key key, bool sharesDelete) {
+  const auto it = table.claims.find(key);
+  if (it == table.claims.end()) return;
+  uint32_t& count = sharesDelete ? it->second.sharing : it->second.refusing;
+  if (count > 0) --count;
+  if (it->second.sharing != 0 || it->second.refusing != 0) return;
+  table.claims.erase(it);
+  std::erase_if(table.pending, [&](const PendingName& name) {
+    if (name.file != key) return false;
+    if (NameIsFile(name)) ::unlinkat(name.folder.get(), name.leaf.c_str(), 0);  // best effort, as the system's
+    return true;
+  });
+}
+
+void ExpireTimedHolds(Table& table) {
+  if (table.timed.empty()) return;
+  const uint64_t now = SteadyMilliseconds();
+  std::erase_if(table.timed, [&](TimedHold& timed) {
+    if (timed.until > now) return false;
+    ReleaseClaim(table, OpenNamesAccess::Key(timed.hold), OpenNamesAccess::SharesDelete(timed.hold));
+    OpenNamesAccess::Forget(timed.hold);
+    return true;
+  });
+}
+
+}  // namespace
+
+NameLock::NameLock() : lock_(Names().mutex) { ExpireTimedHolds(Names()); }
+
+FileHold::FileHold(const NameLock&, const struct stat& st, bool sharesDelete)
+    : held_(true), device_(st.st_dev), inode_(st.st_ino), sharesDelete_(sharesDelete) {
+  Claims& claims = Names().claims[KeyOf(st)];
+  ++(sharesDelete ? claims.sharing : claims.refusing);
+}
+
+FileHold::~FileHold() { Release(); }
+
+FileHold::FileHold(FileHold&& other) noexcept
+    : held_(std::exchange(other.held_, false)),
+      device_(other.device_),
+      inode_(other.inode_),
+      sharesDelete_(other.sharesDelete_) {}
+
+FileHold& FileHold::operator=(FileHold&& other) noexcept {
+  if (this != &other) {
+    Release();
+    held_ = std::exchange(other.held_, false);
+    device_ = other.device_;
+    inode_ = other.inode_;
+    sharesDelete_ = other.sharesDelete_;
+  }
+  return *this;
+}
+
+void FileHold::Release() {
+  if (!held_) return;
+  Table& table = Names();
+  const std::lock_guard<std::mutex> guard(table.mutex);
+  ReleaseClaim(table, {device_, inode_}, sharesDelete_);
+  held_ = false;
+}
+
+bool IsPending(const NameLock&, const std::string& nativePath) {
+  Table& table = Names();
+  if (table.pending.empty()) return false;
+  const auto [folder, leaf] = Split(nativePath);
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  return std::any_of(table.pending.begin(), table.pending.end(), [&](const PendingName& name) {
+    return name.folderKey == KeyOf(st) && name.leaf == leaf && NameIsFile(name);
+  });
+}
+
+Holders HoldersOf(const NameLock&, const struct stat& st) {
+  const auto& claims = Names().claims;
+  const auto it = claims.find(KeyOf(st));
+  if (it == claims.end()) return Holders::kNone;
+  return it->second.refusing != 0 ? Holders::kSomeRefuseDelete : Holders::kAllShareDelete;
+}
+
+bool MarkPending(const NameLock&, const std::string& nativePath, const struct stat& st) {
+  const auto [folder, leaf] = Split(nativePath);
+  PendingName name;
+  name.folder.reset(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  struct stat folderStat {};
+  if (!name.folder || ::fstat(name.folder.get(), &folderStat) != 0) return false;
+  name.folderKey = KeyOf(folderStat);
+  name.leaf = leaf;
+  name.file = KeyOf(st);
+  Names().pending.push_back(std::move(name));
+  return true;
+}
+
+void HoldUntil(FileHold hold, uint64_t milliseconds) {
+  const NameLock lock;
+  const uint64_t now = SteadyMilliseconds();
+  const uint64_t until = milliseconds >= std::numeric_limits<uint64_t>::max() - now
+                             ? std::numeric_limits<uint64_t>::max()
+                             : now + milliseconds;
+  Names().timed.push_back({std::move(hold), until});
+}
+
+void ReleaseTimedHolds() {
+  Table& table = Names();
+  const std::lock_guard<std::mutex> guard(table.mutex);
+  for (TimedHold& timed : table.timed) {
+    ReleaseClaim(table, OpenNamesAccess::Key(timed.hold), OpenNamesAccess::SharesDelete(timed.hold));
+    OpenNamesAccess::Forget(timed.hold);
+  }
+  table.timed.clear();
+}
+
+}  // namespace platform::posix
