@@ -61,6 +61,25 @@ posix::UniqueFd BindPathLock(const std::string& fullPath) {
   return fd;
 }
 
+// Repeats attempt (true: taken; false: errno says why) until it succeeds, fails with anything but
+// `busy` (another holder has it), or the deadline passes.
+template <typename Attempt>
+bool PollUntilTaken(Attempt attempt, int busy, uint64_t deadline, const std::string& native) {
+  while (!attempt()) {
+    if (errno == EINTR) continue;
+    if (errno != busy) {
+      posix::FailErrno(errno, native);
+      return false;
+    }
+    if (posix::RealMilliseconds() >= deadline) {
+      posix::Fail(kErrorTimeout);
+      return false;
+    }
+    posix::RealSleep(kPollMilliseconds);
+  }
+  return true;
+}
+
 }  // namespace
 
 struct DirectoryLock::Impl {
@@ -92,32 +111,14 @@ DirectoryLock DirectoryLock::Acquire(const std::u16string& directory, uint32_t w
     }
     // A folder that can be written but not listed: its path names the lock instead.
     const std::string fullPath = FullPath(native);
-    while (!(fd = BindPathLock(fullPath))) {
-      if (errno != EADDRINUSE) {
-        posix::FailErrno(errno, native);
-        return {};
-      }
-      if (posix::RealMilliseconds() >= deadline) {
-        posix::Fail(kErrorTimeout);
-        return {};
-      }
-      posix::RealSleep(kPollMilliseconds);
-    }
-    auto impl = std::make_unique<Impl>();
-    impl->fd = std::move(fd);
-    return DirectoryLock(std::move(impl));
-  }
-  while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) {
-      posix::FailErrno(errno, native);
-      return {};
-    }
-    if (posix::RealMilliseconds() >= deadline) {
-      posix::Fail(kErrorTimeout);
-      return {};
-    }
-    posix::RealSleep(kPollMilliseconds);
+    const auto bindPath = [&] {
+      fd = BindPathLock(fullPath);
+      return static_cast<bool>(fd);
+    };
+    if (!PollUntilTaken(bindPath, EADDRINUSE, deadline, native)) return {};
+  } else if (!PollUntilTaken([&] { return ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0; }, EWOULDBLOCK, deadline,
+                             native)) {
+    return {};
   }
   auto impl = std::make_unique<Impl>();
   impl->fd = std::move(fd);
