@@ -18,7 +18,7 @@ DWORD WINAPI UpdateCheckThread(LPVOID parameter) {
     // Synchronous on purpose: the text lives on this thread until the dialog has handled it.
     // A dialog that is already gone simply gets nothing.
     SendMessageW(dialog, WM_UPDATE_NOTICE, reinterpret_cast<WPARAM>(notice), 0);
-  });
+  }, update::UpdateNoticeTrust());
   return 0;
 }
 

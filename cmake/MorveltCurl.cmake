@@ -1,5 +1,5 @@
 # Provides the target CURL::libcurl.
-# Natively: the system's libcurl. For Windows: the static HTTP-only build that
+# Natively: the system's libcurl. For Windows: the static Schannel (HTTPS) build that
 # scripts/setup.d/50-curl-mingw.sh leaves in the cache, linked into the executable.
 if(TARGET CURL::libcurl)
   return()

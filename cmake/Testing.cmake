@@ -1,5 +1,6 @@
-# morvelt_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
+# morvelt_add_gtest(<name> SOURCES <files...> LIBS <targets...> [PROPERTIES <name value...>])
 # One GoogleTest executable, its cases discovered by ctest; under the cross build they run through Wine.
+# PROPERTIES go to every case (a fixture the cases need, its environment).
 # morvelt_wine_tests(<tests...>): marks tests that run a Windows program under Wine.
 if(CMAKE_CROSSCOMPILING)
   if(NOT TARGET gtest)
@@ -34,19 +35,22 @@ endif()
 include(GoogleTest)
 
 function(morvelt_add_gtest name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} ${MORVELT_GTEST_LIBS} morvelt_gtest_main)
   morvelt_warnings(${name})
   if(NOT MORVELT_WINE_RUNS)
     # Listing the cases would need Wine too: one disabled entry per executable instead.
     add_test(NAME ${MORVELT_TEST_LABEL}.${name} COMMAND ${name})
+    if(T_PROPERTIES)
+      set_tests_properties(${MORVELT_TEST_LABEL}.${name} PROPERTIES ${T_PROPERTIES})
+    endif()
     morvelt_wine_tests(${MORVELT_TEST_LABEL}.${name})
     return()
   endif()
   gtest_discover_tests(${name}
     TEST_PREFIX "${MORVELT_TEST_LABEL}."
-    PROPERTIES LABELS ${MORVELT_TEST_LABEL}
+    PROPERTIES LABELS ${MORVELT_TEST_LABEL} ${T_PROPERTIES}
     DISCOVERY_TIMEOUT 120
     DISCOVERY_MODE PRE_TEST)
 endfunction()

@@ -18,8 +18,8 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wqy-microhei
   # the locales whose ANSI code pages the Wine tests run under (setup.d/20-locales.sh)
   locales
-  # archive fixtures and helper scripts
-  libarchive-tools unzip python3
+  # archive fixtures and helper scripts; the update tests' certificate authority
+  libarchive-tools unzip python3 openssl
   # the benchmark's re-sync anchors
   rsync
 )

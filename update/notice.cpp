@@ -3,17 +3,24 @@
 namespace update {
 namespace {
 
-constexpr std::u16string_view kWebScheme = u"http://";
+constexpr std::u16string_view kWebSchemes[] = {u"http://", u"https://"};
 
 // ASCII only: a look-alike letter from another script must not pass for "http://".
 char16_t AsciiLower(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
-bool StartsWithWebScheme(std::u16string_view address) {
-  if (address.size() < kWebScheme.size()) return false;
-  for (std::size_t i = 0; i < kWebScheme.size(); ++i) {
-    if (AsciiLower(address[i]) != kWebScheme[i]) return false;
+bool StartsWithScheme(std::u16string_view address, std::u16string_view scheme) {
+  if (address.size() < scheme.size()) return false;
+  for (std::size_t i = 0; i < scheme.size(); ++i) {
+    if (AsciiLower(address[i]) != scheme[i]) return false;
   }
   return true;
+}
+
+bool StartsWithWebScheme(std::u16string_view address) {
+  for (const std::u16string_view scheme : kWebSchemes) {
+    if (StartsWithScheme(address, scheme)) return true;
+  }
+  return false;
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ std::size_t AppendToBuffer(char* data, std::size_t size, std::size_t count, void
   return length;
 }
 
-FetchResult FetchNotice(const char16_t* url) {
+FetchResult FetchNotice(const char16_t* url, const FetchTrust& trust) {
   FetchResult result;
   std::string body;
   UniqueCurl handle(curl_easy_init());
@@ -58,6 +58,16 @@ FetchResult FetchNotice(const char16_t* url) {
   curl_easy_setopt(handle.get(), CURLOPT_WRITEFUNCTION, &AppendToBuffer);
   curl_easy_setopt(handle.get(), CURLOPT_WRITEDATA, &body);
   curl_easy_setopt(handle.get(), CURLOPT_FAILONERROR, 1L);
+  // Anyone on the player's path can answer a plain request, and the notice names what the player
+  // is asked to download: only a server that proves its name with a certificate the system trusts
+  // is heard. Redirects stay off (the default), so the answer comes from that server alone.
+  curl_easy_setopt(handle.get(), CURLOPT_PROTOCOLS_STR, trust.plainHttp ? "http,https" : "https");
+  curl_easy_setopt(handle.get(), CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(handle.get(), CURLOPT_SSL_VERIFYHOST, 2L);
+  curl_easy_setopt(handle.get(), CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+  // An unreachable revocation server must not silence every notice; a revoked certificate still fails.
+  curl_easy_setopt(handle.get(), CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_REVOKE_BEST_EFFORT));
+  if (trust.authorityFile != nullptr) curl_easy_setopt(handle.get(), CURLOPT_CAINFO, trust.authorityFile);
   const CURLcode code = curl_easy_perform(handle.get());
   result.transferCode = static_cast<int>(code);
   if (code != CURLE_OK) {

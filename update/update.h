@@ -1,5 +1,5 @@
 #pragma once
-// The update check: fetch the one-line notice over HTTP, decode it, decide whether to offer the
+// The update check: fetch the one-line notice over verified HTTPS, decode it, decide whether to offer the
 // download. Window and thread handling stay with the dialog (app/update_hook.cpp).
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +33,7 @@ struct NoticeOffer {
 };
 
 // The notice is "version|address". Offered when the version differs from ownVersion (exact text)
-// and the address starts with "http://" in any letter case.
+// and the address starts with "http://" or "https://" in any letter case.
 NoticeOffer EvaluateNotice(std::u16string_view notice, std::u16string_view ownVersion);
 
 // ---- Transfer ----
@@ -45,7 +45,7 @@ inline constexpr long kTransferTimeoutSeconds = 8;
 enum class FetchError {
   kNone = 0,
   kNoHandle,        // the transfer library could not create a handle
-  kTransferFailed,  // time-out, network or HTTP error (status >= 400), or a refused body
+  kTransferFailed,  // time-out, network, TLS or HTTP error (status >= 400), a refused scheme or body
 };
 const char* FetchErrorName(FetchError error);
 
@@ -59,16 +59,26 @@ struct FetchResult {
 // anything short of size * count makes the library fail the transfer.
 std::size_t AppendToBuffer(char* data, std::size_t size, std::size_t count, void* buffer);
 
+// Whom a fetch believes. The tool always uses the default: "https://" only, the certificate and
+// host name verified against the system's store. Only tests widen it, to reach loopback servers.
+struct FetchTrust {
+  const char* authorityFile = nullptr;  // a PEM file whose authorities replace the system store
+  bool plainHttp = false;               // "http://" taken too (tests of the transfer itself)
+};
+
 // One GET of url (zero-terminated, sent in the ANSI code page). Redirects are not followed.
-FetchResult FetchNotice(const char16_t* url);
+FetchResult FetchNotice(const char16_t* url, const FetchTrust& trust = {});
 
 // ---- The worker ----
 
 // The notice address built in (a build may override it), zero-terminated.
 const char16_t* UpdateNoticeUrl();
+// What the built-in check trusts: the default, unless a test build names its own authority.
+FetchTrust UpdateNoticeTrust();
 
 // The worker's body: fetches url and, on success, hands the body decoded from UTF-8 (up to its
 // first zero byte) to deliver. A failed check calls nothing.
-void RunUpdateCheck(const char16_t* url, const std::function<void(const char16_t* notice)>& deliver);
+void RunUpdateCheck(const char16_t* url, const std::function<void(const char16_t* notice)>& deliver,
+                    const FetchTrust& trust = {});
 
 }  // namespace update

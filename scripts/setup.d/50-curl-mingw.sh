@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds a static, HTTP-only libcurl for MinGW from the distribution's own curl source package, so
-# the Windows build links the transfer library in and Morvelt.exe needs no extra DLL.
+# Builds a static libcurl for MinGW from the distribution's own curl source package, HTTP and HTTPS
+# through Windows' own TLS (Schannel), so Morvelt.exe links the transfer library in, needs no DLL
+# beyond the system's and trusts the certificates of the Windows store.
 # Usage: 50-curl-mingw.sh [HOST...]   (default: i686-w64-mingw32 and x86_64-w64-mingw32; the 64-bit
 # build is what the tests use on machines that cannot run 32-bit programs).
 #
@@ -22,7 +23,8 @@ cache_root=${MORVELT_CACHE_DIR:-${cache_base:-/var/cache}/morvelt}
 current_link=$cache_root/curl-$host
 # Raised whenever a change below changes what lands in the library, so older cached builds are redone.
 # 2: no path of the build machine in the objects (curl prints __FILE__ in some messages).
-recipe=2
+# 3: HTTPS through Schannel.
+recipe=3
 
 log() { printf '[curl-mingw %s] %s\n' "$host" "$*"; }
 
@@ -125,7 +127,7 @@ else
       --disable-dict --disable-telnet --disable-tftp --disable-pop3 \
       --disable-imap --disable-smb --disable-smtp --disable-gopher --disable-mqtt \
       --disable-ntlm --disable-ntlm-wb --disable-unix-sockets --disable-alt-svc \
-      --without-ssl --without-schannel --without-zlib --without-brotli --without-zstd \
+      --with-schannel --without-zlib --without-brotli --without-zstd \
       --without-libpsl --without-libidn2 --without-winidn --without-nghttp2 --without-nghttp3 \
       --without-ngtcp2 --without-quiche --without-msh3 --without-librtmp --without-libssh2 \
       --without-libssh --without-wolfssh --without-libgsasl --without-hyper \

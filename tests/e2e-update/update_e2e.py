@@ -1,35 +1,65 @@
 #!/usr/bin/env python3
 """End-to-end tests of the update offer: Morvelt.exe built to ask a loopback address for its notice,
-run under Wine on a private Xvfb display, with the notice served by this script.
+run under Wine on a private Xvfb display, with the notice served over HTTPS by this script.
 
-Usage: update_e2e.py --case NAME --port PORT --morvelt EXE --launcher EXE --probe EXE
+Usage: update_e2e.py --case NAME --port PORT --tls-dir DIR --morvelt EXE --launcher EXE --probe EXE
                      --package ZIP --patched ZIP --stock ZIP --out DIR [--wine-run SCRIPT]
-The executable must have been built with the notice address http://127.0.0.1:PORT/s/tool/fhx.txt.
+The executable must have been built with the notice address https://localhost:PORT/s/tool/fhx.txt
+and DIR/ca.pem as the one authority it trusts; this script makes that authority afresh.
 Exit code 0 passed, 1 failed, 77 skipped (the reason is printed).
 """
 import http.server
 import os
+import ssl
 import sys
 import threading
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+here = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(here, "..", "e2e"))
+sys.path.insert(0, os.path.join(here, "..", "update"))
 import morvelt_e2e as e2e  # noqa: E402  (the dialog suite's display, Wine and probe helpers)
+import test_authority  # noqa: E402  (the update tests' authority and server certificates)
 
 NOTICE_PATH = "/s/tool/fhx.txt"
 OFFER_CAPTION = "更新提示"
 OFFER_TEXT = "发现本程序有新版本，是否立即去下载？"
 # What the stand-in browser writes beside itself: the address it was asked to open.
 OPENED_LOG = "opened.log"
+# The test authority and server certificates (--tls-dir).
+TLS_DIR = None
+
+
+class TlsHttpServer(http.server.ThreadingHTTPServer):
+    """Counts connections, and hands on only those whose handshake succeeded."""
+
+    daemon_threads = True
+
+    def __init__(self, address, handler, context):
+        self.context = context
+        self.connections = 0
+        super().__init__(address, handler)
+
+    def finish_request(self, request, client_address):
+        self.connections += 1
+        try:
+            tls = self.context.wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError):
+            return
+        self.RequestHandlerClass(tls, client_address, self)
 
 
 class NoticeServer:
-    """Serves one notice at NOTICE_PATH on 127.0.0.1:port and remembers the requests."""
+    """Serves one notice at NOTICE_PATH on 127.0.0.1:port over HTTPS with the server certificate
+    named cert, and remembers the requests."""
 
-    def __init__(self, port, notice, delay=2.0):
+    def __init__(self, port, notice, cert="valid", delay=2.0):
         self.requests = []
         self.answered = threading.Event()
         server = self
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.minimum_version = ssl.TLSVersion.TLSv1_2
+        context.load_cert_chain(os.path.join(TLS_DIR, f"{cert}.pem"), os.path.join(TLS_DIR, f"{cert}.key"))
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):  # noqa: N802 (the library's name)
@@ -55,7 +85,7 @@ class NoticeServer:
         deadline = time.monotonic() + 180
         while True:
             try:
-                self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", port), Handler)
+                self.httpd = TlsHttpServer(("127.0.0.1", port), Handler, context)
                 break
             except OSError as error:
                 if time.monotonic() >= deadline:
@@ -67,6 +97,9 @@ class NoticeServer:
     def close(self):
         self.httpd.shutdown()
         self.httpd.server_close()
+
+    def wait_for_connection(self):
+        e2e.wait_until(lambda: self.httpd.connections > 0, 60, "the tool to connect for its update notice")
 
     def wait_for_request(self):
         e2e.wait_until(lambda: any(path == NOTICE_PATH for path, _ in self.requests), 60,
@@ -123,7 +156,7 @@ def answer_offer(env, tool, key):
 
 def case_offer_declined(env, port):
     """A newer version is offered; No leaves the dialog open and nothing is opened."""
-    server = NoticeServer(port, f"1.0.4|http://127.0.0.1:{port}/download/Morvelt.zip")
+    server = NoticeServer(port, f"1.0.4|https://localhost:{port}/download/Morvelt.zip")
     browser = Browser(env)
     try:
         tool = start_tool(env)
@@ -144,9 +177,9 @@ def case_offer_declined(env, port):
         server.close()
 
 
-def case_offer_accepted(env, port):
+def case_offer_accepted(env, port, scheme="HTTP"):
     """Yes opens the download address exactly as written and ends the tool with exit code 0."""
-    address = f"HTTP://127.0.0.1:{port}/Download/Morvelt-1.0.4.zip"
+    address = f"{scheme}://127.0.0.1:{port}/Download/Morvelt-1.0.4.zip"
     server = NoticeServer(port, f"1.0.4|{address}")
     browser = Browser(env)
     try:
@@ -160,7 +193,7 @@ def case_offer_accepted(env, port):
         e2e.check(code == 0, f"Yes must end the tool with exit code 0, got {code}")
         opened = e2e.wait_until(browser.opened, 30, "the stand-in browser to be started")
         # Wine's launcher writes the scheme in lower case; the rest must be exactly as in the notice.
-        expected = "http" + address[len("HTTP"):]
+        expected = scheme.lower() + address[len(scheme):]
         e2e.check(opened == [expected], f"the browser was asked for {opened}, expected [{expected!r}]")
     finally:
         browser.close()
@@ -182,7 +215,7 @@ def case_current_version(env, port):
 def case_notice_during_action(env, port):
     """A notice that arrives while a press waits for another copy is offered only once the action
     has ended and the launcher started: a Yes can never end the tool while files are changed."""
-    server = NoticeServer(port, f"1.0.4|http://127.0.0.1:{port}/download/Morvelt.zip", delay=6.0)
+    server = NoticeServer(port, f"1.0.4|https://localhost:{port}/download/Morvelt.zip", delay=6.0)
     try:
         game = env.make_game()
         holder = e2e.hold_game(env, game, 15000)
@@ -205,23 +238,45 @@ def case_notice_during_action(env, port):
         server.close()
 
 
+def case_unknown_authority(env, port):
+    """A notice from a server whose certificate no trusted authority signed offers nothing."""
+    server = NoticeServer(port, f"1.0.4|https://localhost:{port}/download/Morvelt.zip", cert="self_signed")
+    try:
+        tool = start_tool(env)
+        server.wait_for_connection()
+        e2e.check(tool.message_box(8000) is None, "a notice over an unverified connection was offered")
+        e2e.check(server.requests == [], f"the tool sent its request over an unverified connection: {server.requests}")
+        e2e.check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    finally:
+        server.close()
+
+
 CASES = {
     "NoticeDuringAction": case_notice_during_action,
     "OfferDeclined": case_offer_declined,
     "OfferAccepted": case_offer_accepted,
+    "OfferAcceptedHttps": lambda env, port: case_offer_accepted(env, port, "HTTPS"),
     "CurrentVersion": case_current_version,
+    "UnknownAuthority": case_unknown_authority,
 }
 
 
 def main():
-    args = e2e.parse_args(__doc__.splitlines()[0], CASES, lambda parser: parser.add_argument("--port", required=True, type=int))
+    def extra_arguments(parser):
+        parser.add_argument("--port", required=True, type=int)
+        parser.add_argument("--tls-dir", required=True)
+
+    args = e2e.parse_args(__doc__.splitlines()[0], CASES, extra_arguments)
+    global TLS_DIR
+    TLS_DIR = args.tls_dir
+    test_authority.make(TLS_DIR)
 
     def run(env):
         # The notice lives on loopback: no proxy, from the caller or the dialog suite's defaults,
         # may stand between the tool and this script's server.
         for name in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"):
             env.wine.env.pop(name, None)
-        env.wine.env["no_proxy"] = "127.0.0.1"
+        env.wine.env["no_proxy"] = "127.0.0.1,localhost"
         CASES[args.case](env, args.port)
 
     return e2e.run_case(args, run, f"failed-update-{args.case}.png")

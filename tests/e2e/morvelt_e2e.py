@@ -415,7 +415,7 @@ def case_no_game_directory(env):
     calls = wait_until(tool.shell_calls, 20, "the home page to be opened")
     owner, verb, address, params, directory, show = calls[0]
     check(len(calls) == 1 and (owner, verb, params, directory, show) == (0, "open", 0, 0, 5)
-          and address.startswith("http://"), f"home page opened as {calls}")
+          and address.startswith("https://"), f"home page opened as {calls}")
     check(tool.process.poll() is None, "opening the home page ended the tool")
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
