@@ -197,7 +197,7 @@ TEST_P(TwoCopies, TheSecondPressWaitsForTheFirstActionAndDecidesTheEnd) {
   ASSERT_TRUE(other.Go());
   EXPECT_TRUE(AwaitMark(ready)) << "the second copy never pressed";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // it is waiting for the lock now
-  platform::LockWaitBudget budget;
+  platform::PressWaitBudget budget;
   EXPECT_TRUE((patcher.*first.first)(budget) && (patcher.*first.second)(budget));
   lock.reset();
 
