@@ -29,6 +29,8 @@ constexpr uint32_t kWindowsTimerMicroseconds = 15625;
 constexpr uint32_t kWorkers = 4;
 // What a file can cost beyond its allowance: one last pause, rounded up to the timer.
 constexpr uint64_t kOnePause = 110;
+// The bound on all waiting of a press, as the README states it.
+constexpr uint64_t kBoundOfAllWaiting = 60000;
 
 template <size_t N>
 void WriteFiles(const Game& game, const ManifestEntry (&entries)[N], const std::string& prefix) {
@@ -160,7 +162,7 @@ TEST(WaitBudgetBound, AScannerOnEveryFileCannotHoldAPressForMinutes) {
     const Waited waited = Press(patcher, &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, budget);
     EXPECT_FALSE(waited.succeeded);
     EXPECT_GE(waited.summed, platform::PressWaitBudget::kWholeMilliseconds);
-    EXPECT_LE(waited.summed, platform::PressWaitBudget::kWholeMilliseconds + workers * kOnePause);
+    EXPECT_LE(waited.summed, kBoundOfAllWaiting + workers * kOnePause);
     std::cout << "[ bound    ] " << workers << " workers: " << waited.summed << " ms waited in all, "
               << waited.player << " ms as the player sees it\n";
   }
