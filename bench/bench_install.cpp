@@ -84,19 +84,28 @@ std::u16string GameDirectory(const fs::path& root) { return root.u16string(); }
 using Operation = bool (GamePatcher::*)();
 
 // One press of a launch button: its two operations, the second only after the first succeeded.
-bool Press(const fs::path& root, Operation first, Operation second) {
-  GamePatcher patcher(GameDirectory(root));
+// Workers 0: as many as the tool takes on this machine.
+bool Press(const fs::path& root, Operation first, Operation second, uint32_t workers = 0) {
+  GamePatcher patcher(GameDirectory(root), workers);
   return (patcher.*first)() && (second == nullptr || (patcher.*second)());
 }
 
-bool Install(const fs::path& root) { return Press(root, &GamePatcher::InstallPackages, nullptr); }
-bool Patched(const fs::path& root) { return Press(root, &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData); }
-bool Official(const fs::path& root) { return Press(root, &GamePatcher::RestorePackages, &GamePatcher::InstallStockData); }
+bool Install(const fs::path& root, uint32_t workers = 0) {
+  return Press(root, &GamePatcher::InstallPackages, nullptr, workers);
+}
+bool Patched(const fs::path& root, uint32_t workers = 0) {
+  return Press(root, &GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, workers);
+}
+bool Official(const fs::path& root, uint32_t workers = 0) {
+  return Press(root, &GamePatcher::RestorePackages, &GamePatcher::InstallStockData, workers);
+}
 bool Summoner(const fs::path& root) { return Press(root, &GamePatcher::InstallPackages, &GamePatcher::InstallStockData); }
 
 // A separate function, so that a profiler can collect this press alone
 // (valgrind --tool=callgrind --collect-atstart=no --toggle-collect=PressedAgain).
-[[gnu::noinline]] bool PressedAgain(const fs::path& root, bool (*press)(const fs::path&)) { return press(root); }
+[[gnu::noinline]] bool PressedAgain(const fs::path& root, bool (*press)(const fs::path&, uint32_t)) {
+  return press(root, 0);
+}
 
 // Dirty pages of one phase must not be written back on the next phase's clock.
 bench::Measurement Settled(bench::Measurement m) {
@@ -136,7 +145,7 @@ int RunOnly(const std::string& phase, std::span<const uint8_t> archive, const st
   } else if (phase == "patched-again" || phase == "official-again") {
     MakeGameTree(dir, items, true);
     const auto press = phase == "patched-again" ? Patched : Official;
-    ok = Patched(dir) && press(dir) && PressedAgain(dir, press);
+    ok = Patched(dir) && press(dir, 0) && PressedAgain(dir, press);
   } else {
     std::fprintf(stderr, "unknown phase %s\n", phase.c_str());
     return 2;
@@ -184,6 +193,9 @@ int main(int argc, char** argv) {
   Phase bsdtar{"bsdtar -xf", "bsdtar", {}};
   Phase cold{"fresh install (InstallPackages, no game files)", "cold", {}};
   Phase first{"patched, first over official files", "first", {}};
+  // The same two presses with one worker, as before the workers came: the gain in one run.
+  Phase coldOne{"fresh install, one worker", "", {}};
+  Phase firstOne{"patched, first over official files, one worker", "", {}};
   Phase patchedAgain{"patched again", "patched-again", {}};
   Phase toOfficial{"patched to official", "to-official", {}};
   Phase officialAgain{"official again", "official-again", {}};
@@ -193,7 +205,8 @@ int main(int argc, char** argv) {
   Phase rsyncChecksum{"rsync -a --checksum, identical copy", "rsync-checksum", {}};
   Phase cp{"cp -r of the extracted tree", "cp", {}};
   const std::vector<Phase*> phases = {&loop,  &loop64,        &loopWide,   &unzip,         &bsdtar,
-                                      &cold,  &first,         &patchedAgain, &toOfficial, &officialAgain,
+                                      &cold,  &coldOne,       &first,      &firstOne,
+                                      &patchedAgain, &toOfficial, &officialAgain,
                                       &toPatched, &summonerAgain, &rsync,    &rsyncChecksum, &cp};
 
   std::printf("Package archive: %s\n", archivePath.c_str());
@@ -232,6 +245,12 @@ int main(int argc, char** argv) {
     MakeGameTree(dir, *items, false);
     ::sync();
     measure(cold, [&] { return Install(dir); });
+    MakeGameTree(dir, *items, false);
+    ::sync();
+    measure(coldOne, [&] { return Install(dir, 1); });
+    MakeGameTree(dir, *items, true);
+    ::sync();
+    measure(firstOne, [&] { return Patched(dir, 1); });
 
     // The launch buttons in the order a player might press them, over one game tree.
     MakeGameTree(dir, *items, true);

@@ -7,6 +7,7 @@
 
 #include "patch/entry_walk.h"
 #include "patch/file_backup.h"
+#include "patch/file_workers.h"
 #include "platform/fs.h"
 #include "platform/resource.h"
 
@@ -14,9 +15,14 @@ namespace {
 
 // The archive stays where the executable's resource lies; a missing resource or an archive the
 // reader refuses leaves the handle empty, and every operation over it then returns false.
-ArchiveHandle OpenEmbeddedArchive(uint16_t id) {
+std::span<const uint8_t> EmbeddedBytes(uint16_t id) {
   const std::span<const uint8_t> bytes = platform::FindResourceBytes(u"ZIP", id, platform::kLangChineseSimplified);
-  if (bytes.empty() || bytes.size() > std::numeric_limits<uint32_t>::max()) return nullptr;
+  if (bytes.size() > std::numeric_limits<uint32_t>::max()) return {};
+  return bytes;
+}
+
+ArchiveHandle OpenEmbeddedArchive(std::span<const uint8_t> bytes) {
+  if (bytes.empty()) return nullptr;
   return OpenArchiveFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()), nullptr);
 }
 
@@ -30,10 +36,14 @@ bool ExtractTo(ArchiveHandle archive, int32_t index, const std::u16string& targe
 
 }  // namespace
 
-GamePatcher::GamePatcher(const std::u16string& candidate)
-    : packageArchive_(OpenEmbeddedArchive(kPackageArchiveId)),
-      patchedDataArchive_(OpenEmbeddedArchive(kPatchedDataArchiveId)),
-      stockDataArchive_(OpenEmbeddedArchive(kStockDataArchiveId)) {
+GamePatcher::GamePatcher(const std::u16string& candidate, uint32_t workers)
+    : workers_(workers == 0 ? patch::DefaultWorkerCount() : workers),
+      packageBytes_(EmbeddedBytes(kPackageArchiveId)),
+      patchedDataBytes_(EmbeddedBytes(kPatchedDataArchiveId)),
+      stockDataBytes_(EmbeddedBytes(kStockDataArchiveId)),
+      packageArchive_(OpenEmbeddedArchive(packageBytes_)),
+      patchedDataArchive_(OpenEmbeddedArchive(patchedDataBytes_)),
+      stockDataArchive_(OpenEmbeddedArchive(stockDataBytes_)) {
   (void)SetGameDirectory(candidate);  // ignored: the caller checks GameDirectory() or offers another
 }
 
@@ -61,39 +71,49 @@ bool GamePatcher::CanOperateOn(ArchiveHandle archive) const {
 
 // An operation waits out files that a scanner holds for a moment, within one budget for all its
 // files, so that a lasting lock on many of them is still reported within seconds.
-bool GamePatcher::InstallPackages(platform::LockWaitBudget& budget) {
+bool GamePatcher::InstallPackages(platform::PressWaitBudget& budget) {
   if (!CanOperateOn(packageArchive_)) return false;
-  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t index, const std::u16string& target) {
-    const bool done = budget.ForFile([&] {
+  return ForEachFile(packageArchive_, packageBytes_, [&](ArchiveHandle archive, int32_t index, const std::u16string& target) {
+    return budget.ForFile([&](platform::LockWaitBudget& file) {
       // Without its backup the official file could never be put back: leave it as it is.
-      return patch::PreserveBeforeOverwrite(target, budget) && ExtractTo(packageArchive_, index, target, budget);
+      return patch::PreserveBeforeOverwrite(target, file) && ExtractTo(archive, index, target, file);
     });
-    FileDone();
-    return done;
   });
 }
 
-bool GamePatcher::RestorePackages(platform::LockWaitBudget& budget) {
+bool GamePatcher::RestorePackages(platform::PressWaitBudget& budget) {
   if (!CanOperateOn(packageArchive_)) return false;
   // A package file that had no official version before the first install stays in place.
-  return patch::WalkFileEntries(packageArchive_, gameDirectory_, [&](int32_t, const std::u16string& target) {
-    const bool done = budget.ForFile([&] { return patch::RestoreBackup(target, budget); });
-    FileDone();
-    return done;
+  return ForEachFile(packageArchive_, packageBytes_, [&](ArchiveHandle, int32_t, const std::u16string& target) {
+    return budget.ForFile([&](platform::LockWaitBudget& file) { return patch::RestoreBackup(target, file); });
   });
 }
 
-bool GamePatcher::InstallPatchedData(platform::LockWaitBudget& budget) { return InstallData(patchedDataArchive_, budget); }
+bool GamePatcher::InstallPatchedData(platform::PressWaitBudget& budget) {
+  return InstallData(patchedDataArchive_, patchedDataBytes_, budget);
+}
 
-bool GamePatcher::InstallStockData(platform::LockWaitBudget& budget) { return InstallData(stockDataArchive_, budget); }
+bool GamePatcher::InstallStockData(platform::PressWaitBudget& budget) {
+  return InstallData(stockDataArchive_, stockDataBytes_, budget);
+}
 
-bool GamePatcher::InstallData(ArchiveHandle archive, platform::LockWaitBudget& budget) {
+bool GamePatcher::InstallData(ArchiveHandle archive, std::span<const uint8_t> bytes,
+                              platform::PressWaitBudget& budget) {
   if (!CanOperateOn(archive)) return false;
-  return patch::WalkFileEntries(archive, gameDirectory_, [&](int32_t index, const std::u16string& target) {
-    const bool done = budget.ForFile([&] { return ExtractTo(archive, index, target, budget); });
-    FileDone();
-    return done;
+  return ForEachFile(archive, bytes, [&](ArchiveHandle own, int32_t index, const std::u16string& target) {
+    return budget.ForFile([&](platform::LockWaitBudget& file) { return ExtractTo(own, index, target, file); });
   });
+}
+
+// Each file counts as done for the progress once its work ended, whatever came of it.
+bool GamePatcher::ForEachFile(ArchiveHandle archive, std::span<const uint8_t> bytes,
+                              const std::function<bool(ArchiveHandle, int32_t, const std::u16string&)>& work) {
+  return patch::WorkOnFileEntries(archive, bytes, gameDirectory_, workers_,
+                                  [&](ArchiveHandle own, int32_t index, const std::u16string& target) {
+                                    const bool done = work(own, index, target);
+                                    FileDone();
+                                    return done;
+                                  });
 }
 
 bool GamePatcher::InstallPackages() { return WithOwnBudget(&GamePatcher::InstallPackages); }
@@ -105,7 +125,7 @@ bool GamePatcher::InstallPatchedData() { return WithOwnBudget(&GamePatcher::Inst
 bool GamePatcher::InstallStockData() { return WithOwnBudget(&GamePatcher::InstallStockData); }
 
 bool GamePatcher::WithOwnBudget(Operation operation) {
-  platform::LockWaitBudget budget;
+  platform::PressWaitBudget budget;
   return (this->*operation)(budget);
 }
 
@@ -132,7 +152,7 @@ patch::ActionOutcome GamePatcher::RunAction(Operation first, Operation second, p
   filesDone_ = 0;
   progress_ = progress;
   if (progress_ != nullptr) progress_->FilesDone(0, filesToDo_);
-  platform::LockWaitBudget budget;
+  platform::PressWaitBudget budget;
   const bool succeeded = (this->*first)(budget) && (this->*second)(budget);
   progress_ = nullptr;
   return succeeded ? patch::ActionOutcome::kSucceeded : patch::ActionOutcome::kFailed;

@@ -3,6 +3,8 @@
 // the game's files.
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 
 #include "archive/archive.h"
@@ -19,8 +21,10 @@ inline constexpr uint16_t kStockDataArchiveId = 205;
 
 class GamePatcher {
  public:
-  // Opens the three embedded archives and offers the candidate to SetGameDirectory.
-  explicit GamePatcher(const std::u16string& candidate);
+  // Opens the three embedded archives and offers the candidate to SetGameDirectory. An operation
+  // works on up to `workers` files at once (patch/file_workers.h); 0 takes the machine's count,
+  // and 1 works in entry order on the caller's thread alone.
+  explicit GamePatcher(const std::u16string& candidate, uint32_t workers = 0);
   ~GamePatcher();
   GamePatcher(const GamePatcher&) = delete;
   GamePatcher& operator=(const GamePatcher&) = delete;
@@ -32,23 +36,24 @@ class GamePatcher {
   // file entry and returns true when none failed; a false result may mean a partly applied state.
   // Files that another program holds for a moment are waited for within `budget`
   // (platform/lock_wait.h); the forms without one give the operation a budget of its own.
+  // Files are worked on side by side; the operation returns when all of them are done.
 
   // Writes every package file, first keeping a file it replaces as its ".VTBak" backup (a hard
   // link, or a copy where links cannot be made) unless one exists. A file whose backup cannot be
   // made is left as it is. A file that already holds its entry is not rewritten.
-  bool InstallPackages(platform::LockWaitBudget& budget);
+  bool InstallPackages(platform::PressWaitBudget& budget);
   // Moves every existing backup back over its package file, and removes what a killed run left
   // beside each package file and its backup.
-  bool RestorePackages(platform::LockWaitBudget& budget);
+  bool RestorePackages(platform::PressWaitBudget& budget);
   // Writes the data files of resource 204 or 205; no backups.
-  bool InstallPatchedData(platform::LockWaitBudget& budget);
-  bool InstallStockData(platform::LockWaitBudget& budget);
+  bool InstallPatchedData(platform::PressWaitBudget& budget);
+  bool InstallStockData(platform::PressWaitBudget& budget);
   bool InstallPackages();
   bool RestorePackages();
   bool InstallPatchedData();
   bool InstallStockData();
 
-  using Operation = bool (GamePatcher::*)(platform::LockWaitBudget&);
+  using Operation = bool (GamePatcher::*)(platform::PressWaitBudget&);
   // How long a press waits for another copy's action on the same game directory.
   static constexpr uint32_t kActionWaitMilliseconds = 60000;
   // A launch action: first, then second only when first succeeded, with one wait budget for both,
@@ -66,13 +71,20 @@ class GamePatcher {
 
  private:
   bool CanOperateOn(ArchiveHandle archive) const;
-  bool InstallData(ArchiveHandle archive, platform::LockWaitBudget& budget);
+  bool InstallData(ArchiveHandle archive, std::span<const uint8_t> bytes, platform::PressWaitBudget& budget);
+  bool ForEachFile(ArchiveHandle archive, std::span<const uint8_t> bytes,
+                   const std::function<bool(ArchiveHandle, int32_t, const std::u16string&)>& work);
   bool WithOwnBudget(Operation operation);
   ArchiveHandle ArchiveOf(Operation operation) const;
   uint32_t FileCount(Operation operation) const;
   void FileDone();
 
   std::u16string gameDirectory_;
+  uint32_t workers_;
+  // The resources the handles read, from which each worker opens handles of its own.
+  std::span<const uint8_t> packageBytes_;
+  std::span<const uint8_t> patchedDataBytes_;
+  std::span<const uint8_t> stockDataBytes_;
   ArchiveHandle packageArchive_ = nullptr;
   ArchiveHandle patchedDataArchive_ = nullptr;
   ArchiveHandle stockDataArchive_ = nullptr;

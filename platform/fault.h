@@ -4,7 +4,8 @@
 // tests can show that no failing disk, lock or kill loses or mixes a file. The Windows backend
 // has no such hook.
 //
-// Process-wide state by nature (the backend's free functions consult it); single-threaded use.
+// Process-wide state by nature (the backend's free functions consult it), guarded by one mutex:
+// a press's workers call the backend side by side. Arm faults while no action runs.
 #include <cstdint>
 #include <functional>
 #include <limits>
@@ -41,9 +42,9 @@ void ExitAtCall(uint32_t n);
 // writing nothing.
 void SetWriteBudget(uint64_t bytes);
 // A scanner that holds each new file for a while: calls of op on a path fail with error until
-// `milliseconds` of the backend's clock have passed since the first call on that path, and a call
-// on another path starts that path's hold. Only the first `files` paths are held; later ones
-// pass. The move over a target (kMove) is the call that names its path.
+// `milliseconds` of the calling thread's clock have passed since the first call on that path.
+// Only the first `files` paths met are held; later ones pass. The move over a target (kMove) is
+// the call that names its path.
 inline constexpr uint64_t kForever = std::numeric_limits<uint64_t>::max();
 void HoldEachFile(Op op, uint32_t error, uint64_t milliseconds,
                   uint32_t files = std::numeric_limits<uint32_t>::max());
@@ -56,8 +57,17 @@ void BeforeNth(Op op, uint32_t n, std::function<void()> action);
 // as a program that holds the file without FILE_SHARE_DELETE. False when it cannot be opened.
 bool HoldAsScanner(const std::u16string& path, uint64_t milliseconds = kForever, bool sharesDelete = true);
 // The backend's clock stands still but for pauses, which pass at once: waits cost no real time
-// and SteadyMilliseconds() measures them exactly.
-void UseVirtualClock();
+// and SteadyMilliseconds() measures them exactly. Each thread has a clock of its own, starting at
+// 0, which only its own pauses advance: workers wait side by side, as they do in real time. Each
+// pause lasts a whole number of timer periods (microseconds; Windows' default period is 15625).
+void UseVirtualClock(uint32_t timerPeriodMicroseconds = 1000);
+// Since the last Reset or TakeVirtualWaits: all pauses summed over every thread, and the clock of
+// the thread that paused longest (the wait a player sees when the threads ran side by side).
+struct VirtualWaits {
+  uint64_t summedMilliseconds;
+  uint64_t longestThreadMilliseconds;
+};
+VirtualWaits TakeVirtualWaits();
 // No faults armed, no scanner holding anything, every count back to zero, the real clock back.
 void Reset();
 // Calls of op since the last Reset.

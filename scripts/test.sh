@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, then configures, builds and tests the native, native-asan and win32
+# Installs what is missing, then configures, builds and tests the native, native-asan, native-tsan and win32
 # presets (the win32 tests run under Wine), then runs scripts/test.d/*.sh.
 # Where this machine cannot execute 32-bit programs, win32 runs only its tests that need no Wine
 # and the win64 preset runs the Windows suites under 64-bit Wine instead.
@@ -59,7 +59,7 @@ fi
 
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
-presets=(native native-asan win32)
+presets=(native native-asan native-tsan win32)
 declare -A step_name=()
 # shellcheck source=wine-arch.sh
 . scripts/wine-arch.sh

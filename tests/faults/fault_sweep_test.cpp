@@ -80,7 +80,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
   // The state before and after a run that never fails, and the calls that run makes.
   void Reference() {
     Game game;
-    GamePatcher patcher(game.directory());
+    GamePatcher patcher(game.directory(), kOneWorker);
     GetParam().prepare(game, patcher);
     before_ = Snapshot(game.root());
     fault::Reset();
@@ -105,7 +105,7 @@ class FaultSweep : public ::testing::TestWithParam<Operation> {
   void RunWithFault(const std::string& label, Outcome outcome, Arm arm) {
     SCOPED_TRACE(std::string(GetParam().name) + " with " + label);
     Game game;
-    GamePatcher patcher(game.directory());
+    GamePatcher patcher(game.directory(), kOneWorker);
     GetParam().prepare(game, patcher);
     fault::Reset();
     arm();

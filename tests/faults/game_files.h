@@ -1,5 +1,6 @@
 #pragma once
 // A game directory for the fault suites, and snapshots of every file in it.
+#include <cstdint>
 #include <filesystem>
 #include <initializer_list>
 #include <optional>
@@ -17,6 +18,8 @@ using testsupport::Snapshot;
 using testsupport::Tree;
 inline const std::string& kDirectory = testsupport::kDirectoryMarker;
 inline const std::string kBackup = ".VTBak";
+// The sweeps count calls: one worker keeps them in entry order, run after run.
+inline constexpr uint32_t kOneWorker = 1;
 
 std::optional<std::string> Lookup(const Tree& tree, const std::string& key);
 // "absent", "a directory" or the size, for failure messages.

@@ -36,6 +36,7 @@ struct Action {
   bool startsPatched;
   bool linksFail;  // a file system without hard links: backups are copies
   std::vector<Step> then;  // pressed after the kill; none: the same action again
+  uint32_t workers = kOneWorker;  // more: the kill lands wherever the threads happen to be
 };
 
 const Action kActions[] = {
@@ -47,6 +48,7 @@ const Action kActions[] = {
     {"PatchedThenOfficial", kPatched, false, false, kOfficial},
     {"PatchedWithoutLinksThenOfficial", kPatched, false, true, kOfficial},
     {"SummonerThenOfficial", kSummoner, false, false, kOfficial},
+    {"PatchedWithWorkersThenOfficial", kPatched, false, false, kOfficial, 4},
 };
 
 bool RunAction(GamePatcher& patcher, const std::vector<Step>& steps) {
@@ -64,7 +66,7 @@ void Prepare(const Game& game, const Action& action) {
   for (const char* file : faults::kPackageFiles) game.Write(file, Official(file));
   for (const char* file : faults::kDataFiles) game.Write(file, "data before " + std::string(file));
   if (action.startsPatched) {
-    GamePatcher patcher(game.directory());
+    GamePatcher patcher(game.directory(), kOneWorker);
     ASSERT_TRUE(patcher.InstallPackages());
   }
 }
@@ -74,7 +76,7 @@ void Prepare(const Game& game, const Action& action) {
 bool KilledAt(const Game& game, const Action& action, uint32_t n) {
   const pid_t child = ::fork();
   if (child == 0) {
-    GamePatcher patcher(game.directory());
+    GamePatcher patcher(game.directory(), action.workers);
     constexpr uint32_t kErrorNotSupported = 50;
     fault::Reset();
     if (action.linksFail) fault::FailNth(fault::kLink, 1, kErrorNotSupported, 1000);
@@ -95,7 +97,7 @@ class KillSweep : public ::testing::TestWithParam<Action> {
     Game game;
     ASSERT_NO_FATAL_FAILURE(Prepare(game, GetParam()));
     before_ = Snapshot(game.root());
-    GamePatcher patcher(game.directory());
+    GamePatcher patcher(game.directory(), kOneWorker);
     ASSERT_TRUE(RunAction(patcher, GetParam().steps));
     after_ = Snapshot(game.root());
     ASSERT_TRUE(RunAction(patcher, kOfficial));
@@ -131,7 +133,7 @@ TEST_P(KillSweep, EveryKillLeavesWholeFilesAndTheNextRunConverges) {
     ++points;
     ExpectWholeFilesAfterKill(Snapshot(game.root()));
 
-    GamePatcher patcher(game.directory());
+    GamePatcher patcher(game.directory(), kOneWorker);
     if (!action.then.empty()) {
       // Another button after the kill: what the killed action left must not outlive it.
       EXPECT_TRUE(RunAction(patcher, action.then)) << "the press after the kill failed";

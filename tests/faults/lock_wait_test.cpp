@@ -273,7 +273,7 @@ TEST_P(WaitBudget, OnlyWhatFailedIsChargedAndAllWaitingIsBounded) {
   const BudgetCase& c = GetParam();
   Game game;
   ASSERT_NO_FATAL_FAILURE(Prepare(game, c.first == kRestoreInAPress));
-  GamePatcher patcher(game.directory());
+  GamePatcher patcher(game.directory(), kOneWorker);
   fault::Reset();
   fault::UseVirtualClock();
   ASSERT_NO_FATAL_FAILURE(c.arrange(game));
@@ -292,11 +292,11 @@ TEST(WaitBudgetBound, AScannerOnEveryFileCannotFreezeAPress) {
   fault::Reset();
   Game game;
   ASSERT_NO_FATAL_FAILURE(Prepare(game, false));
-  GamePatcher patcher(game.directory());
+  GamePatcher patcher(game.directory(), kOneWorker);
   fault::HoldEachFile(fault::kMove, kSharing, 900);
   fault::UseVirtualClock();
-  platform::LockWaitBudget budget(platform::LockWaitBudget::kTotalMilliseconds,
-                                  platform::LockWaitBudget::kPerFileMilliseconds, 2 * kCostOfHold900);
+  platform::PressWaitBudget budget(platform::PressWaitBudget::kTotalMilliseconds,
+                                  platform::PressWaitBudget::kPerFileMilliseconds, 2 * kCostOfHold900);
   const uint64_t start = platform::SteadyMilliseconds();
   EXPECT_FALSE(patcher.InstallPackages(budget));
   EXPECT_EQ(platform::SteadyMilliseconds() - start, 2 * kCostOfHold900);

@@ -4,8 +4,10 @@
 // program started again.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -200,7 +202,7 @@ TEST_P(TwoCopies, TheSecondPressWaitsForTheFirstActionAndDecidesTheEnd) {
   ASSERT_TRUE(other.Go());
   EXPECT_TRUE(AwaitMark(ready)) << "the second copy never pressed";
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // it is waiting for the lock now
-  platform::LockWaitBudget budget;
+  platform::PressWaitBudget budget;
   EXPECT_TRUE((patcher.*first.first)(budget) && (patcher.*first.second)(budget));
   lock.reset();
 
@@ -214,6 +216,76 @@ INSTANTIATE_TEST_SUITE_P(Presses, TwoCopies,
                          [](const testing::TestParamInfo<Pair>& row) {
                            return std::string(row.param.first) + "Then" + row.param.second;
                          });
+
+// Runs a step when the press has done a given number of files, on whichever of the action's
+// threads got there; each step once.
+class AtFilesDone : public patch::ActionProgress {
+ public:
+  struct Step {
+    uint32_t files;
+    std::function<void()> run;
+  };
+  explicit AtFilesDone(std::vector<Step> steps) : steps_(std::move(steps)), ran_(steps_.size()) {}
+  void WaitingForOtherCopy(bool) override {}
+  void FilesDone(uint32_t done, uint32_t) override {
+    for (size_t i = 0; i < steps_.size(); ++i) {
+      if (done == steps_[i].files && !ran_[i].exchange(true)) steps_[i].run();
+    }
+  }
+
+ private:
+  std::vector<Step> steps_;
+  std::vector<std::atomic<bool>> ran_;
+};
+
+// The lock is held for the whole action, not per operation: another copy that presses while the
+// first copy's package files are being written runs only after its data files too, so no data
+// file of one press outlives the other's. The first copy pauses after its first data file, where
+// a lock held per operation would let the other copy's whole press in.
+TEST(TwoCopiesWait, AnotherPressWaitsForTheDataFilesToo) {
+  const TreeSnapshot expected = OneAfterTheOther(PressNamed("patched"), PressNamed("official"));
+  GameTree tree;
+  PlaceOfficialPackages(tree);
+  SecondCopy other(tree, PressNamed("official"));
+  GamePatcher patcher(tree.directory(), 1);  // one worker: the pause falls between the two data files
+  const auto packages = static_cast<uint32_t>(FileEntries(kPackageArchive).size());
+  bool pressed = false;
+  AtFilesDone progress({
+      {1,
+       [&] {
+         pressed = other.Go() && AwaitMark(ReadyMark(tree.root()));
+         std::this_thread::sleep_for(std::chrono::milliseconds(300));  // it is waiting for the lock now
+       }},
+      {packages + 1, [] { std::this_thread::sleep_for(std::chrono::seconds(3)); }},
+  });
+  EXPECT_EQ(patcher.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, &progress),
+            kSucceeded);
+  EXPECT_TRUE(pressed) << "the second copy never pressed";
+  EXPECT_EQ(other.Wait(), 0) << "the second copy's press failed";
+  EXPECT_EQ(Snapshot(tree.root()), expected) << "the two presses mixed";
+}
+
+// A copy that is already waiting when the holder is killed (the task manager ending it) gets the
+// lock the holder left, and its press goes on as usual.
+TEST(TwoCopiesWait, ACopyWaitingWhenTheHolderIsKilledGoesOn) {
+  GameTree tree;
+  PlaceOfficialPackages(tree);
+  SecondCopy holder(tree, PressNamed("hold"));
+  ASSERT_TRUE(holder.Go());
+  ASSERT_TRUE(AwaitMark(ReadyMark(tree.root())));
+  GamePatcher patcher(tree.directory());
+  const auto start = std::chrono::steady_clock::now();
+  std::thread killer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    holder.Kill();
+  });
+  const patch::ActionOutcome outcome =
+      patcher.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, nullptr, 20000);
+  killer.join();
+  holder.Wait();
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << "it never waited";
+  EXPECT_EQ(outcome, kSucceeded);
+}
 
 // A copy killed while it holds the lock (the task manager ending a frozen window) leaves nothing
 // held: the next press gets the lock at once.
