@@ -1,8 +1,6 @@
 #include "platform/tls_peer.h"
 
-#include <fstream>
-#include <iterator>
-
+#include "platform/fs.h"
 #include "platform/text.h"
 #include "platform/unique_resource.h"
 #include "platform/win32/windows_api.h"
@@ -96,8 +94,15 @@ bool AddPemCertificates(HCERTSTORE store, std::string_view text, UniqueCertifica
 // The test seam: an engine whose only roots are the authorities in file, so a test authority is
 // believed without entering the system store.
 UniqueEngine EngineTrustingOnly(const char* file, UniqueStore* roots) {
-  std::ifstream in(file, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Through the platform's own file, not a stream: iostreams would add most of a megabyte to the exe.
+  InputFile in = InputFile::Open(SystemMultiByteToWide(kCodePageAnsi, file));
+  std::string text;
+  char chunk[4096];
+  uint32_t got = 0;
+  do {
+    if (!in.IsOpen() || !in.Read(chunk, sizeof chunk, &got)) return UniqueEngine();
+    text.append(chunk, got);
+  } while (got != 0);
   *roots = NewMemoryStore();
   if (!*roots || !AddPemCertificates(roots->get(), text, nullptr)) return UniqueEngine();
   CERT_CHAIN_ENGINE_CONFIG config{};
