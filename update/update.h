@@ -46,6 +46,7 @@ enum class FetchError {
   kNone = 0,
   kNoHandle,        // the transfer library could not create a handle
   kTransferFailed,  // time-out, network, TLS or HTTP error (status >= 400), a refused scheme or body
+  kPeerUntrusted,   // the transfer ended, but the server's certificate chain failed the platform's own check
 };
 const char* FetchErrorName(FetchError error);
 
