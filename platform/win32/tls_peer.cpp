@@ -143,8 +143,11 @@ bool TlsPeerTrusted(const std::vector<std::string>& peerChain, std::string_view 
     return false;
   }
   const UniqueChain chain(built);
-  // Wine's SSL policy lets a chain that reaches no root at all pass, so the chain's own status counts too.
-  if (chain.get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR) return false;
+  // Wine's SSL policy lets a chain that reaches no root at all pass, so the chain's own status counts
+  // too; what only says revocation could not be looked up stays best effort, as in Schannel.
+  constexpr DWORD kBestEffort =
+      CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION | CERT_TRUST_IS_NOT_TIME_NESTED;
+  if ((chain.get()->TrustStatus.dwErrorStatus & ~kBestEffort) != CERT_TRUST_NO_ERROR) return false;
 
   const std::u16string name = Utf8ToUtf16(host);
   SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
