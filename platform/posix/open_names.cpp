@@ -136,9 +136,11 @@ void FileHold::Release() {
 bool IsPending(const NameLock&, const std::string& nativePath) {
   Table& table = Names();
   if (table.pending.empty()) return false;
-  const auto [folder, leaf] = Split(nativePath);
+  // Not a structured binding: clang before 16 cannot capture one in the lambda below.
+  const std::pair<std::string, std::string> split = Split(nativePath);
+  const std::string& leaf = split.second;
   struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) return false;
+  if (::stat(split.first.c_str(), &st) != 0) return false;
   return std::any_of(table.pending.begin(), table.pending.end(), [&](const PendingName& name) {
     return name.folderKey == KeyOf(st) && name.leaf == leaf && NameIsFile(name);
   });
