@@ -9,6 +9,8 @@ namespace {
 constexpr wchar_t kWaitingText[] = L"另一个窗口正在修改游戏文件，请稍候…";
 constexpr wchar_t kChangingText[] = L"正在修改游戏文件";
 constexpr UINT kMarqueeMilliseconds = 30;
+// The share done in thousandths: the bar's range is 16 bits wide on old systems.
+constexpr uint32_t kBarRange = 1000;
 
 // Dialog units, like the template: the same layout at every DPI and font.
 HWND CreateChild(HWND dialog, const wchar_t* className, DWORD style, int id, RECT units) {
@@ -33,6 +35,7 @@ void ActionView::Show(HWND dialog) {
   status_ = CreateChild(dialog, WC_STATICW, SS_LEFT | SS_NOPREFIX | SS_ENDELLIPSIS, IDC_ACTION_STATUS,
                         RECT{15, 79, 153, 87});
   bar_ = CreateChild(dialog, PROGRESS_CLASSW, PBS_SMOOTH, IDC_ACTION_PROGRESS, RECT{157, 79, 253, 87});
+  if (bar_ != nullptr) SendMessageW(bar_, PBM_SETRANGE32, 0, kBarRange);
   marquee_ = false;
 }
 
@@ -56,9 +59,7 @@ void ActionView::Progress(uint32_t done, uint32_t total) {
     SetWindowLongPtrW(bar_, GWL_STYLE, GetWindowLongPtrW(bar_, GWL_STYLE) & ~static_cast<LONG_PTR>(PBS_MARQUEE));
     marquee_ = false;
   }
-  // The bar's range is 16 bits wide on old systems: show the share in thousandths.
-  const uint32_t permille = total == 0 ? 0 : static_cast<uint32_t>(uint64_t{done} * 1000 / total);
-  SendMessageW(bar_, PBM_SETRANGE32, 0, 1000);
+  const uint32_t permille = total == 0 ? 0 : static_cast<uint32_t>(uint64_t{done} * kBarRange / total);
   SendMessageW(bar_, PBM_SETPOS, permille, 0);
 }
 

@@ -7,7 +7,6 @@
 
 #include "patch/entry_walk.h"
 #include "patch/file_backup.h"
-#include "patch/file_workers.h"
 #include "platform/fs.h"
 #include "platform/resource.h"
 
@@ -106,8 +105,7 @@ bool GamePatcher::InstallData(ArchiveHandle archive, std::span<const uint8_t> by
 }
 
 // Each file counts as done for the progress once its work ended, whatever came of it.
-bool GamePatcher::ForEachFile(ArchiveHandle archive, std::span<const uint8_t> bytes,
-                              const std::function<bool(ArchiveHandle, int32_t, const std::u16string&)>& work) {
+bool GamePatcher::ForEachFile(ArchiveHandle archive, std::span<const uint8_t> bytes, const patch::FileWork& work) {
   return patch::WorkOnFileEntries(archive, bytes, gameDirectory_, workers_,
                                   [&](ArchiveHandle own, int32_t index, const std::u16string& target) {
                                     const bool done = work(own, index, target);

@@ -3,12 +3,12 @@
 // the game's files.
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
 #include "archive/archive.h"
 #include "patch/action_progress.h"
+#include "patch/file_workers.h"
 #include "platform/directory_lock.h"
 #include "platform/lock_wait.h"
 
@@ -72,8 +72,7 @@ class GamePatcher {
  private:
   bool CanOperateOn(ArchiveHandle archive) const;
   bool InstallData(ArchiveHandle archive, std::span<const uint8_t> bytes, platform::PressWaitBudget& budget);
-  bool ForEachFile(ArchiveHandle archive, std::span<const uint8_t> bytes,
-                   const std::function<bool(ArchiveHandle, int32_t, const std::u16string&)>& work);
+  bool ForEachFile(ArchiveHandle archive, std::span<const uint8_t> bytes, const patch::FileWork& work);
   bool WithOwnBudget(Operation operation);
   ArchiveHandle ArchiveOf(Operation operation) const;
   uint32_t FileCount(Operation operation) const;

@@ -37,4 +37,16 @@ inline bool IsNonAsciiUtf8(std::string_view bytes) {
   return beyondAscii && Utf16ToUtf8(Utf8ToUtf16(bytes)) == bytes;
 }
 
+// UTF-16 text from its bytes in either order (after any mark); an odd last byte is dropped.
+inline std::u16string Utf16FromBytes(std::string_view bytes, bool bigEndian) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2);
+  const size_t high = bigEndian ? 0 : 1;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.push_back(static_cast<char16_t>((static_cast<uint8_t>(bytes[i + high]) << 8) |
+                                         static_cast<uint8_t>(bytes[i + 1 - high])));
+  }
+  return text;
+}
+
 }  // namespace platform

@@ -202,21 +202,8 @@ bool Held(State& s, Op op, const char* nativePath) {
          (hold.milliseconds == kForever || now - met->second.since < hold.milliseconds);
 }
 
-}  // namespace
-
-bool Inject(Op op, const char* nativePath) {
-  std::function<void()> before;
-  {
-    const std::lock_guard<std::mutex> lock(Guard());
-    State& s = Faults();
-    ++s.counts[op];
-    if (++s.total == s.exitAt) ::_exit(kKilledExitCode);
-    if (s.counts[op] == s.beforeAt[op] && s.before[op]) before = std::exchange(s.before[op], nullptr);
-  }
-  // Another program's action runs file calls of its own, which come back here.
-  if (before) before();
-  const std::lock_guard<std::mutex> lock(Guard());
-  State& s = Faults();
+// Under the guard: whether the call fails now, its error set.
+bool Armed(State& s, Op op, const char* nativePath) {
   if (Held(s, op, nativePath)) {
     posix::Fail(s.hold.error);
     return true;
@@ -224,6 +211,26 @@ bool Inject(Op op, const char* nativePath) {
   if (s.failFrom[op] == 0 || s.counts[op] < s.failFrom[op] || s.counts[op] >= s.failUntil[op]) return false;
   posix::Fail(s.error[op]);
   return true;
+}
+
+}  // namespace
+
+// Every backend file call comes here: one pass under the guard, unless another program's action
+// must run first, without it.
+bool Inject(Op op, const char* nativePath) {
+  std::function<void()> before;
+  {
+    const std::lock_guard<std::mutex> lock(Guard());
+    State& s = Faults();
+    ++s.counts[op];
+    if (++s.total == s.exitAt) ::_exit(kKilledExitCode);
+    if (s.counts[op] != s.beforeAt[op] || !s.before[op]) return Armed(s, op, nativePath);
+    before = std::exchange(s.before[op], nullptr);
+  }
+  // Another program's action runs file calls of its own, which come back here.
+  before();
+  const std::lock_guard<std::mutex> lock(Guard());
+  return Armed(Faults(), op, nativePath);
 }
 
 void Checkpoint() {

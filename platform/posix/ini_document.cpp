@@ -85,11 +85,7 @@ IniText DecodeIni(std::string_view bytes) {
   const bool little = bytes.starts_with("\xFF\xFE");
   if (little || bytes.starts_with("\xFE\xFF")) {
     ini.encoding = little ? IniEncoding::kUtf16Le : IniEncoding::kUtf16Be;
-    const int low = little ? 0 : 1;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-      ini.text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[i + low]) |
-                                               (static_cast<uint8_t>(bytes[i + 1 - low]) << 8)));
-    }
+    ini.text = Utf16FromBytes(bytes.substr(2), !little);
     return ini;
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) {

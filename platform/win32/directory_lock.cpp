@@ -28,26 +28,32 @@ std::wstring MutexName(const win32::FileIdentity& identity) {
   return name;
 }
 
+// fill(buffer, units) answers the units it wrote, or those it needs when the buffer is too small,
+// or 0 on failure; asked again with room until the text fits. Empty on failure.
+template <typename Fill>
+std::wstring GrownText(Fill fill) {
+  std::wstring text(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD units = fill(text.data(), static_cast<DWORD>(text.size()));
+    if (units == 0) return {};
+    if (units < text.size()) {
+      text.resize(units);
+      return text;
+    }
+    text.resize(units);
+  }
+}
+
 // Where the folder cannot be opened to read its identity: its full path with long names, in upper
 // case as the file system compares names, hashed, since a mutex name holds neither "\\" nor more
 // than MAX_PATH characters. Two folders that hash alike only take turns.
 std::wstring MutexNameFromPath(const std::u16string& directory) {
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD units = ::GetFullPathNameW(win32::Wide(directory), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (units == 0) {
-      full = reinterpret_cast<const wchar_t*>(directory.c_str());
-      break;
-    }
-    if (units < full.size()) {
-      full.resize(units);
-      break;
-    }
-    full.resize(units);
-  }
-  std::wstring longName(full.size() + MAX_PATH, L'\0');
-  const DWORD units = ::GetLongPathNameW(full.c_str(), longName.data(), static_cast<DWORD>(longName.size()));
-  if (units != 0 && units < longName.size()) full.assign(longName.data(), units);  // else short names stay
+  std::wstring full =
+      GrownText([&](wchar_t* buffer, DWORD units) { return ::GetFullPathNameW(win32::Wide(directory), units, buffer, nullptr); });
+  if (full.empty()) full = reinterpret_cast<const wchar_t*>(directory.c_str());
+  const std::wstring longName =
+      GrownText([&](wchar_t* buffer, DWORD units) { return ::GetLongPathNameW(full.c_str(), buffer, units); });
+  if (!longName.empty()) full = longName;  // else short names stay
   while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/')) full.pop_back();
   if (!full.empty()) ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
   uint64_t hash = 14695981039346656037ull;  // FNV-1a over the UTF-16 units

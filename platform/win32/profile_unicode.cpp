@@ -69,13 +69,7 @@ std::optional<std::string> ReadWhole(const std::u16string& file) {
 // that mark; Windows does not, so such a file is made Unicode too) or without one when only UTF-8
 // explains its bytes (Notepad's default), else the ANSI page.
 std::optional<std::u16string> Decode(std::string_view bytes) {
-  if (bytes.starts_with(kUtf16BeMark)) {
-    std::u16string text;
-    for (size_t i = kUtf16BeMark.size(); i + 1 < bytes.size(); i += 2) {
-      text.push_back(static_cast<char16_t>((static_cast<uint8_t>(bytes[i]) << 8) | static_cast<uint8_t>(bytes[i + 1])));
-    }
-    return text;
-  }
+  if (bytes.starts_with(kUtf16BeMark)) return Utf16FromBytes(bytes.substr(kUtf16BeMark.size()), true);
   const bool marked = bytes.starts_with(kUtf8Mark);
   if (marked) bytes.remove_prefix(kUtf8Mark.size());
   const bool utf8 = marked || IsNonAsciiUtf8(bytes);
