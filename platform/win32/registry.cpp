@@ -9,7 +9,10 @@ namespace platform {
 std::optional<std::u16string> ReadMachineString(const std::u16string& keyPath, const std::u16string& valueName,
                                                 uint32_t bufferUnits) {
   HKEY raw = nullptr;
-  LONG status = ::RegOpenKeyW(HKEY_LOCAL_MACHINE, win32::Wide(keyPath), &raw);
+  // The game's installer is a 32-bit program: on 64-bit Windows its HKLM\SOFTWARE values live in the
+  // 32-bit view (Wow6432Node). The 32-bit exe reads that view anyway; the 64-bit build must ask for
+  // it. 32-bit Windows ignores the flag.
+  LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, win32::Wide(keyPath), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &raw);
   if (status != ERROR_SUCCESS) {
     win32::FailWith(static_cast<uint32_t>(status));
     return std::nullopt;

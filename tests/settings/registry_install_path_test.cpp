@@ -78,4 +78,16 @@ TEST_F(RegistryInstallPathTest, ValueWithoutTerminatorIsIgnoredAsIfAbsent) {
   EXPECT_EQ(Load(), u"");
 }
 
+// The game's 32-bit installer writes in the 32-bit view; a value only in the 64-bit view was not
+// written by it, and the shipped 32-bit exe would never see it: neither build may take it.
+TEST_F(RegistryInstallPathTest, ValueOnlyInThe64BitViewIsNotTheGames) {
+  if (!InstallKey::ViewsAreSeparate()) GTEST_SKIP() << "32-bit Windows: one registry view";
+  InstallKey other(settingstest::RegistryView::k64Bit);
+  ASSERT_EQ(other.Unavailable(), "");
+  const std::u16string game = MakeInstall(temp_.path() / "game");
+  ASSERT_TRUE(other.SetInstallPath(game + std::u16string(1, u'\0')));
+  EXPECT_EQ(ReadInstallPathFromRegistry(), std::nullopt);
+  EXPECT_EQ(Load(), u"");
+}
+
 }  // namespace
