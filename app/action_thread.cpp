@@ -1,6 +1,11 @@
 #include "app/action_thread.h"
 
+#include <cstdint>
 #include <system_error>
+
+// The counts and the outcome travel in wParam and lParam, which are 32 bits wide in the shipped exe.
+static_assert(sizeof(WPARAM) >= sizeof(uint32_t) && sizeof(LPARAM) >= sizeof(uint32_t),
+              "a file count must fit a message parameter");
 
 class ActionThread::Reporter final : public patch::ActionProgress {
  public:

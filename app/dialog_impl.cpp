@@ -1,5 +1,9 @@
 #include "app/dialog_impl.h"
 
+// The dialog object's address lives in DWLP_USER, and the init message's lParam carries it.
+static_assert(sizeof(LONG_PTR) == sizeof(void*) && sizeof(LPARAM) == sizeof(void*),
+              "window data must hold a pointer in the 32-bit exe and its 64-bit twin alike");
+
 INT_PTR CDialogImpl::DoModal(HINSTANCE instance, UINT templateId, HWND owner) {
   return DialogBoxParamW(instance, MAKEINTRESOURCEW(templateId), owner, DialogProc,
                          reinterpret_cast<LPARAM>(this));

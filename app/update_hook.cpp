@@ -9,6 +9,9 @@
 
 namespace {
 
+// WM_UPDATE_NOTICE's wParam carries the worker's text by address.
+static_assert(sizeof(WPARAM) == sizeof(void*), "wParam must hold a pointer");
+
 constexpr wchar_t kOfferText[] = L"发现本程序有新版本，是否立即去下载？";
 constexpr wchar_t kOfferCaption[] = L"更新提示";
 
