@@ -151,7 +151,7 @@ def answer_offer(env, tool, key):
     """Presses key in the offer box, found on the display by its caption as a user would see it."""
     box = e2e.wait_until(lambda: env.display.xdotool("search", "--name", f"^{OFFER_CAPTION}$").stdout.split(), 20,
                          f"the window '{OFFER_CAPTION}'")
-    tool.key_to(box[0], key)
+    tool.key_to(box[0], key, title=OFFER_CAPTION)
 
 
 def case_offer_declined(env, port):

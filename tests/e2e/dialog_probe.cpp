@@ -12,6 +12,8 @@
 //                                 how often a launch or settings button was enabled while it did
 //   dialog_probe hold DIR MS      holds the game directory's lock, as another copy's action does,
 //                                 for MS ms; prints "held=1" once it has it
+//   dialog_probe active           the title of the window that takes the keyboard now (Wine makes a
+//                                 window active only once X has told it of the focus)
 //
 // Output is UTF-8, one "key=value" per line. Exit code 1 when the window asked for is not there.
 // The probe is DPI aware itself, so that it sees the tool's real pixels, as X and xdotool do.
@@ -280,6 +282,16 @@ int Hold(const std::wstring& directory, DWORD milliseconds) {
   return 0;
 }
 
+int Active() {
+  const HWND window = GetForegroundWindow();
+  if (window == nullptr) {
+    Print(L"active=");
+    return 1;
+  }
+  Print(L"active=" + TextOf(window));
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -289,7 +301,8 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 3 && std::wstring(argv[1]) == L"msgbox") return MessageBoxState(std::wcstoul(argv[2], nullptr, 10));
   if (argc >= 3 && std::wstring(argv[1]) == L"gone") return Gone(std::wcstoul(argv[2], nullptr, 10));
   if (argc >= 3 && std::wstring(argv[1]) == L"watch") return Watch(std::wcstoul(argv[2], nullptr, 10));
+  if (argc >= 2 && std::wstring(argv[1]) == L"active") return Active();
   if (argc >= 4 && std::wstring(argv[1]) == L"hold") return Hold(argv[2], std::wcstoul(argv[3], nullptr, 10));
-  Print(L"usage: dialog_probe state | msgbox MS | gone MS | layout | watch MS | hold DIR MS");
+  Print(L"usage: dialog_probe state | msgbox MS | gone MS | layout | watch MS | hold DIR MS | active");
   return 2;
 }

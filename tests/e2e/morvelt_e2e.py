@@ -162,7 +162,9 @@ class Tool:
                 for owner, flags in re.findall(r"Call user32\.MessageBoxW\(([0-9a-f]+),.*,([0-9a-f]+)\) ret=", text)]
 
     def find_window(self):
-        found = self.env.display.xdotool("search", "--name", "^Vantrel")
+        # Visible only: the title is set early in the dialog's initialisation, but the window is
+        # shown once that is over (the game directory applied), so a case starts from a whole dialog.
+        found = self.env.display.xdotool("search", "--onlyvisible", "--name", "^Vantrel")
         return found.stdout.split()[0] if found.returncode == 0 and found.stdout.strip() else None
 
     def probe(self, *args):
@@ -184,9 +186,13 @@ class Tool:
         self.env.display.xdotool("mousemove", "--sync", str(x), str(y))
         self.env.display.xdotool("click", "1")
 
-    def key_to(self, window, *keys):
+    def key_to(self, window, *keys, title=TITLE):
+        """Types keys into window, whose title starts with title (the main dialog's by default)."""
+        # Wine makes the window active only once X has reported the focus, and drops keys that come
+        # before: wait, bounded, until it has.
         self.env.display.xdotool("windowfocus", "--sync", window)
-        time.sleep(0.3)  # Wine activates the window when X reports the focus; keys before that are lost
+        wait_until(lambda: self.probe("active")[1].get("active", "").startswith(title), 20,
+                   f"Wine to activate the window '{title}'")
         self.env.display.xdotool("key", "--delay", "100", *keys)
 
     def message_box(self, timeout_ms=20000):
@@ -196,9 +202,16 @@ class Tool:
     def dismiss_message_box(self, caption):
         box = wait_until(lambda: self.env.display.xdotool("search", "--name", f"^{caption}$").stdout.split(), 20,
                          f"the message box window '{caption}'")
-        self.key_to(box[0], "Return")
-        code, _ = self.probe("msgbox", "0")
-        wait_until(lambda: self.probe("msgbox", "0")[0] != 0, 20, "the message box to close")
+        # Return again only while the box is still there: a key that reached Wine before it took the
+        # focus is lost on a loaded machine.
+        for _ in range(3):
+            self.key_to(box[0], "Return", title=caption)
+            try:
+                wait_until(lambda: self.probe("msgbox", "0")[0] != 0, 10, "the message box to close")
+                return
+            except Failure:
+                continue
+        raise Failure(f"Return did not close the message box '{caption}'")
 
     def escape(self):
         """Esc closes the tool; returns its exit code. Esc is pressed again only if the tool is still
@@ -249,8 +262,9 @@ class Env:
         self.wine.run("reg", "add", DECORATION_KEY, "/v", "Decorated", "/d", "N", "/f")
         # Relay traces (asked for per run) cover only the message box and shell calls.
         self.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", "user32.MessageBoxW;shell32.ShellExecuteW", "/f")
-        # No install key from elsewhere may decide what the tool finds.
-        self.wine.run("reg", "delete", INSTALL_KEY, "/f")
+        # No install key from elsewhere may decide what the tool finds, in either view.
+        for view in ("/reg:32", "/reg:64"):
+            self.wine.run("reg", "delete", INSTALL_KEY, "/f", view)
 
     def close(self):
         for tool in self.tools:
@@ -537,7 +551,7 @@ def choose_launcher(env, tool, path):
     tool.click(SETTINGS)
     chooser = wait_until(lambda: env.display.xdotool("search", "--name", CHOOSER_TITLE).stdout.split(), 30,
                          "the file-open dialog")[0]
-    tool.key_to(chooser, "ctrl+a")
+    tool.key_to(chooser, "ctrl+a", title=CHOOSER_TITLE)
     env.display.xdotool("type", "--delay", "30", path)
     env.display.xdotool("key", "Return")
     wait_until(lambda: not env.display.xdotool("search", "--name", CHOOSER_TITLE).stdout.split(), 30,
@@ -581,7 +595,8 @@ def case_unicode_settings(env):
     game = env.make_game("游戏 剑灵")
     expected_dir = win_path(game) + "\\"
     folder = env.make_tool()
-    env.wine.run("reg", "add", INSTALL_KEY, "/v", "InstallPath", "/d", expected_dir, "/f")
+    # Where the game's 32-bit installer writes it: the 32-bit view (Wow6432Node in a 64-bit prefix).
+    env.wine.run("reg", "add", INSTALL_KEY, "/v", "InstallPath", "/d", expected_dir, "/f", "/reg:32")
     tool = env.start(folder)
     state = tool.state()
     check(state["acp"] == "1252", f"the tool runs with code page {state['acp']}, expected 1252 (locale generated?)")
@@ -589,7 +604,7 @@ def case_unicode_settings(env):
     check(settings_value(folder) == expected_dir, f"Morvelt.ini holds {settings_value(folder)!r}")
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
-    env.wine.run("reg", "delete", INSTALL_KEY, "/f")
+    env.wine.run("reg", "delete", INSTALL_KEY, "/f", "/reg:32")
     tool = env.start(folder)
     state = tool.state()
     check(state["edit"] == expected_dir, f"after restart the edit shows {state['edit']!r}")
@@ -705,12 +720,18 @@ def handle(text):
     return int(text, 16) & 0xFFFFFFFF
 
 
-def check_error_mode_first(text):
+def traced_calls(text):
+    """(thread, function, first argument) of every traced call, and the index of the first file call."""
+    calls = re.findall(r"^([0-9a-f]+):Call +[\w.-]+\.(\w+)\(([0-9a-f]*)", text, re.MULTILINE)
+    return calls, next((i for i, (_, name, _) in enumerate(calls) if name in FILE_CALLS), None)
+
+
+def check_error_mode_first(tool):
     """The thread that looks at files first has set SEM_FAILCRITICALERRORS for itself before: a
     remembered game on a removed disk must not raise the system's "No disk" box."""
-    calls = re.findall(r"^([0-9a-f]+):Call +[\w.-]+\.(\w+)\(([0-9a-f]*)", text, re.MULTILINE)
-    first_file = next((i for i, (_, name, _) in enumerate(calls) if name in FILE_CALLS), None)
-    check(first_file is not None, "no file call in the trace")
+    # Wine writes the trace as the tool runs: wait, bounded, until it holds the first file call.
+    calls, first_file = wait_until(lambda: (lambda found: found if found[1] is not None else None)(
+        traced_calls(tool.traced())), 30, "a file call in the trace")
     thread = calls[first_file][0]
     check(any(tid == thread and handle(mode or "0") & ERROR_MODE_CALLS.get(name, 0)
               for tid, name, mode in calls[:first_file]),
@@ -751,7 +772,7 @@ def case_busy_cursor(env):
     env.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", RELAY_CURSOR, "/f")
     tool = env.start(folder, trace_calls=True)
     game_name = os.path.basename(env.scratch)
-    check_error_mode_first(tool.traced())
+    check_error_mode_first(tool)
 
     def launch_events():
         text = tool.traced()
