@@ -34,8 +34,9 @@ echo "fuzz: building the fuzz preset in $build"
 cmake --preset fuzz -B "$build" >"$probe/configure.log" 2>&1 || { cat "$probe/configure.log"; exit 1; }
 cmake --build "$build" --target morvelt_fuzzers -j2 >"$probe/build.log" 2>&1 || { tail -n 60 "$probe/build.log"; exit 1; }
 
-failed=0
-for target in "${targets[@]}"; do
+# One target per core at a time: each still fuzzes for the whole time it is given.
+run_target() {  # run_target TARGET: fuzzes it; prints its lines and exits 1 on a find
+  local target=$1 binary work artifacts log status=0 execs coverage units
   binary="$build/fuzz/${target}_fuzzer"
   work="$build/fuzz-work/$target"
   artifacts="$build/fuzz-artifacts/$target"
@@ -44,8 +45,6 @@ for target in "${targets[@]}"; do
   mkdir -p "$work" "$artifacts"
   cp "$root/fuzz/corpus/$target/"* "$work/"
 
-  echo "fuzz: $target for ${seconds}s"
-  status=0
   # Absolute paths throughout: the extraction target changes its current directory.
   "$binary" -max_total_time="$seconds" -max_len=16384 -timeout=20 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$artifacts/" "$work" >"$log" 2>&1 || status=$?
@@ -54,12 +53,34 @@ for target in "${targets[@]}"; do
   coverage="$(grep -E '^#[0-9]+.*cov: ' "$log" | tail -n 1 | grep -oE 'cov: [0-9]+ ft: [0-9]+' || true)"
   units="$(find "$work" -type f | wc -l)"
   if [ "$status" -ne 0 ]; then
-    failed=1
     echo "fuzz: $target FAILED (exit $status); the log ends:"
     tail -n 40 "$log"
     echo "fuzz: reproducer(s): $(ls "$artifacts" 2>/dev/null | sed "s|^|$artifacts/|" | tr '\n' ' ')"
-  else
-    echo "fuzz: $target: ${execs:-?} executions, ${coverage:-no coverage line}, corpus $units inputs"
+    return 1
   fi
+  echo "fuzz: $target: ${execs:-?} executions, ${coverage:-no coverage line}, corpus $units inputs"
+}
+
+failed=0
+cores="$(nproc 2>/dev/null || echo 1)"
+pids=()
+outputs=()
+for target in "${targets[@]}"; do
+  echo "fuzz: $target for ${seconds}s"
+  # A free core first: wait for the oldest running target.
+  if [ "${#pids[@]}" -ge "$cores" ]; then
+    wait "${pids[0]}" || failed=1
+    cat "${outputs[0]}"
+    pids=("${pids[@]:1}")
+    outputs=("${outputs[@]:1}")
+  fi
+  out="$probe/$target.out"
+  run_target "$target" >"$out" 2>&1 &
+  pids+=($!)
+  outputs+=("$out")
+done
+for i in "${!pids[@]}"; do
+  wait "${pids[$i]}" || failed=1
+  cat "${outputs[$i]}"
 done
 exit "$failed"

@@ -14,8 +14,12 @@ set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
   [[ $# -gt 0 ]] || set -- i686-w64-mingw32 x86_64-w64-mingw32
-  for host in "$@"; do "${BASH_SOURCE[0]}" "$host" </dev/null || exit 1; done
-  exit 0
+  # Side by side: most of a build is curl's configure script, which keeps one core busy.
+  pids=()
+  for host in "$@"; do "${BASH_SOURCE[0]}" "$host" </dev/null & pids+=($!); done
+  status=0
+  for pid in "${pids[@]}"; do wait "$pid" || status=1; done
+  exit "$status"
 fi
 host=$1
 cache_base=${XDG_CACHE_HOME:-${HOME:+$HOME/.cache}}
