@@ -135,8 +135,8 @@ platform::DirectoryLock GamePatcher::LockGameDirectory(uint32_t waitMilliseconds
 patch::ActionOutcome GamePatcher::RunAction(Operation first, Operation second, patch::ActionProgress* progress,
                                             uint32_t waitMilliseconds) {
   platform::DirectoryLock lock = LockGameDirectory(0);
-  if (!lock.IsHeld() && !gameDirectory_.empty()) {
-    // Said only when there is something to wait for, so a free directory shows no such line.
+  if (!lock.IsHeld() && !gameDirectory_.empty() && platform::LastError() == platform::kErrorTimeout) {
+    // Said only when another copy holds it, so neither a free nor a removed directory shows the line.
     if (progress != nullptr) progress->WaitingForOtherCopy(true);
     lock = LockGameDirectory(waitMilliseconds);
     if (progress != nullptr) progress->WaitingForOtherCopy(false);

@@ -14,6 +14,8 @@
 //                                 for MS ms; prints "held=1" once it has it
 //   dialog_probe active           the title of the window that takes the keyboard now (Wine makes a
 //                                 window active only once X has told it of the focus)
+//   dialog_probe close            the system menu's Close (SC_CLOSE) and WM_CLOSE, as the close box
+//                                 sends them, to the main dialog; returns once it handled both
 //
 // Output is UTF-8, one "key=value" per line. Exit code 1 when the window asked for is not there.
 // The probe is DPI aware itself, so that it sees the tool's real pixels, as X and xdotool do.
@@ -270,6 +272,20 @@ int Watch(DWORD milliseconds) {
   return 0;
 }
 
+int Close() {
+  const HWND dialog = WaitFor(nullptr, 20000);
+  if (dialog == nullptr) {
+    Print(L"error=no main dialog");
+    return 1;
+  }
+  DWORD_PTR result = 0;
+  int answered = 0;
+  if (SendMessageTimeoutW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_NORMAL, 5000, &result)) ++answered;
+  if (SendMessageTimeoutW(dialog, WM_CLOSE, 0, 0, SMTO_NORMAL, 5000, &result)) ++answered;
+  Print(L"answered=" + std::to_wstring(answered));
+  return 0;
+}
+
 int Hold(const std::wstring& directory, DWORD milliseconds) {
   const platform::DirectoryLock lock =
       platform::DirectoryLock::Acquire(std::u16string(directory.begin(), directory.end()), 10000);
@@ -303,6 +319,7 @@ int wmain(int argc, wchar_t** argv) {
   if (argc >= 3 && std::wstring(argv[1]) == L"watch") return Watch(std::wcstoul(argv[2], nullptr, 10));
   if (argc >= 2 && std::wstring(argv[1]) == L"active") return Active();
   if (argc >= 4 && std::wstring(argv[1]) == L"hold") return Hold(argv[2], std::wcstoul(argv[3], nullptr, 10));
-  Print(L"usage: dialog_probe state | msgbox MS | gone MS | layout | watch MS | hold DIR MS | active");
+  if (argc >= 2 && std::wstring(argv[1]) == L"close") return Close();
+  Print(L"usage: dialog_probe state | msgbox MS | gone MS | layout | watch MS | hold DIR MS | active | close");
   return 2;
 }

@@ -379,9 +379,15 @@ def hold_game(env, game, milliseconds):
     holder = subprocess.Popen([env.wine.wine_run, env.args.probe, "hold", win_path(game) + "\\", str(milliseconds)],
                               env=env.wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                               start_new_session=True)
-    if holder.stdout.readline().strip() != b"held=1":
+    # Only the probe's own line counts: Wine may print a line of its own first in a new prefix.
+    line = b""
+    for raw in iter(holder.stdout.readline, b""):
+        line = raw.strip()
+        if line.startswith(b"held="):
+            break
+    if line != b"held=1":
         holder.kill()
-        raise Failure("the stand-in copy could not take the game's lock")
+        raise Failure(f"the stand-in copy could not take the game's lock: {line!r}")
     return holder
 
 
@@ -702,6 +708,48 @@ def case_held_press(env):
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
 
+def case_close_during_press(env):
+    """Esc, the close box and the system menu's Close while a press waits for another copy are
+    refused: the dialog stays, and once the other copy lets go the press starts the launcher once.
+    Then the game folder goes: the next press shows the failure box."""
+    game = env.make_game()
+    folder = env.make_tool(win_path(game) + "\\")
+    tool = env.start(folder)
+    holder = hold_game(env, game, 50000)  # within the press's minute of waiting
+    try:
+        tool.click(PATCHED)
+        wait_until(lambda: not tool.control(tool.state(), PATCHED)[0], 20, "the press to disable the launch buttons")
+        tool.key_to(tool.window, "Escape")
+        code, closed = tool.probe("close")
+        check(code == 0 and closed.get("answered") == "2", f"the dialog did not take the closes: {closed}")
+        check(tool.process.poll() is None, "Esc or the close box ended the tool during the press")
+        check(not tool.control(tool.state(), PATCHED)[0], "the press was over before the closes were tried")
+        check(launches(game) == 0, "the launcher started while another copy held the game")
+    finally:
+        os.killpg(holder.pid, signal.SIGKILL)  # the other copy is ended: its lock goes with it
+        holder.wait(timeout=60)
+    wait_launches(game, 1)
+    check(tool.process.poll() is None, "Esc or the close box ended the tool when the press was over")
+    wait_until(lambda: tool.control(tool.state(), PATCHED)[0], 20, "the launch buttons to respond again")
+    check_buttons(tool, tool.state(), launch_enabled=True)
+    check(launches(game) == 1, f"the launcher started {launches(game)} times, expected once")
+    removed_game(tool, game)
+
+
+def removed_game(tool, game):
+    """A game folder removed after the tool found it: a press shows the failure box, not the word of
+    another copy, and the dialog goes on."""
+    shutil.rmtree(game)
+    tool.click(PATCHED)
+    box = tool.message_box()
+    check(box is not None and box["text"] == PATCHED_FAILED, f"message box {box}")
+    tool.dismiss_message_box("提示")
+    wait_until(lambda: tool.control(tool.state(), PATCHED)[0], 20, "the launch buttons to respond again")
+    check_buttons(tool, tool.state(), launch_enabled=True)
+    check(not os.path.exists(game), "the press made the removed game folder again")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
 IDC_APPSTARTING = 0x7F8A
 FILE_CALLS = ("CreateFileW", "GetFileAttributesW", "GetFileAttributesExW", "GetPrivateProfileStringW")
 # The "fail critical errors" bit of each form: SEM_FAILCRITICALERRORS, and ntdll's spelling of it.
@@ -810,6 +858,7 @@ CASES = {
     "BusyCursor": case_busy_cursor,
     "UnicodeSettings": case_unicode_settings,
     "HeldPress": case_held_press,
+    "CloseDuringPress": case_close_during_press,
 }
 
 

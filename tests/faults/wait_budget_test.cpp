@@ -9,6 +9,8 @@
 #include <functional>
 #include <iostream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "patch/game_patcher.h"
 #include "platform/fault.h"
@@ -166,6 +168,31 @@ TEST(WaitBudgetBound, AScannerOnEveryFileCannotHoldAPressForMinutes) {
     std::cout << "[ bound    ] " << workers << " workers: " << waited.summed << " ms waited in all, "
               << waited.player << " ms as the player sees it\n";
   }
+  fault::Reset();
+}
+
+// Workers whose files fail side by side charge the total together: every wait of theirs counts,
+// so the next file finds the total spent. The failures end their threads with no other step
+// between them, so ThreadSanitizer sees any charge made outside the budget's mutex.
+TEST(WaitBudgetWorkers, FilesThatFailSideBySideAreAllCharged) {
+  fault::Reset();
+  fault::UseVirtualClock();
+  constexpr uint32_t kPause = 10;  // the first pause of a file
+  platform::PressWaitBudget budget(kWorkers * kPause);
+  {
+    std::vector<std::jthread> workers;
+    for (uint32_t i = 0; i < kWorkers; ++i) {
+      workers.emplace_back([&budget, i] {
+        const std::u16string path = u"held" + std::u16string(1, static_cast<char16_t>(u'0' + i));
+        EXPECT_FALSE(budget.ForFile([&](platform::LockWaitBudget& file) {
+          EXPECT_TRUE(file.WaitAgain(kSharing, path)) << "the total ran out before every worker waited";
+          return false;
+        }));
+      });
+    }
+  }
+  EXPECT_FALSE(budget.ForFile([](platform::LockWaitBudget& file) { return file.WaitAgain(kSharing, u"next"); }))
+      << "a failure of a worker went uncharged";
   fault::Reset();
 }
 

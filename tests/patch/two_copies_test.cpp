@@ -4,11 +4,15 @@
 // program started again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <mutex>
+#include <numeric>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -237,6 +241,67 @@ class AtFilesDone : public patch::ActionProgress {
   std::vector<Step> steps_;
   std::vector<std::atomic<bool>> ran_;
 };
+
+// Every report of a press, from whichever of its threads made it.
+class Reports : public patch::ActionProgress {
+ public:
+  void WaitingForOtherCopy(bool waiting) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    waited_ = waited_ || waiting;
+  }
+  void FilesDone(uint32_t done, uint32_t total) override {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    done_.push_back(done);
+    totals_.insert(total);
+  }
+  bool Waited() const { return waited_; }
+  // The counts reported, in order of size.
+  std::vector<uint32_t> Done() const {
+    std::vector<uint32_t> done = done_;
+    std::sort(done.begin(), done.end());
+    return done;
+  }
+  const std::set<uint32_t>& Totals() const { return totals_; }
+
+ private:
+  std::mutex mutex_;
+  bool waited_ = false;
+  std::vector<uint32_t> done_;
+  std::set<uint32_t> totals_;
+};
+
+// The line ends at every file of both operations: one report per finished file, counting
+// 1, 2, ... up to the total, whichever worker finished it.
+TEST(ActionProgress, ThePressReportsEveryFileUpToTheTotal) {
+  const uint32_t files = static_cast<uint32_t>(FileEntries(kPackageArchive).size() + FileEntries(kPatchedDataArchive).size());
+  for (const Press& press : {PressNamed("patched"), PressNamed("official"), PressNamed("summoner")}) {
+    SCOPED_TRACE(press.name);
+    GameTree tree;
+    PlaceOfficialPackages(tree);
+    GamePatcher patcher(tree.directory(), 4);
+    Reports reports;
+    EXPECT_EQ(patcher.RunAction(press.first, press.second, &reports), kSucceeded);
+    std::vector<uint32_t> expected(files + 1);
+    std::iota(expected.begin(), expected.end(), 0u);  // 0 before the first file
+    EXPECT_EQ(reports.Done().back(), files) << "the line ends short of the total";
+    EXPECT_EQ(reports.Done(), expected);
+    EXPECT_EQ(reports.Totals(), std::set<uint32_t>{files});
+  }
+}
+
+// A game folder removed after it was accepted cannot be locked: the press fails (the failure box,
+// then the launcher), with no word of another copy and no wait for one.
+TEST(TwoCopiesWait, ARemovedGameFolderIsAFailureNotAnotherCopy) {
+  GameTree tree;
+  GamePatcher patcher(tree.directory());
+  ASSERT_FALSE(patcher.GameDirectory().empty());
+  fs::remove_all(tree.root());
+  Reports reports;
+  EXPECT_EQ(patcher.RunAction(&GamePatcher::InstallPackages, &GamePatcher::InstallPatchedData, &reports, 5000),
+            patch::ActionOutcome::kFailed);
+  EXPECT_FALSE(reports.Waited()) << "a removed folder was waited for as another copy's";
+  EXPECT_FALSE(fs::exists(tree.root())) << "the press made the removed folder again";
+}
 
 // The lock is held for the whole action, not per operation: another copy that presses while the
 // first copy's package files are being written runs only after its data files too, so no data

@@ -83,6 +83,11 @@ TEST(SaveGameDirectoryTest, EveryFolderNameComesBackOnThisCodePage) {
         << "the locale asked for did not reach Wine";
   }
   const std::u16string kept = u"kept \u4FDD\u7559";
+  // D:\游戏\剑灵\ as a Chinese system (code page 936) writes it: no UTF-8, so read in the ANSI page.
+  const std::string gbkFolder = "D:\\\xD3\xCE\xCF\xB7\\\xBD\xA3\xC1\xE9\\";
+  const std::u16string gbkFolderRead = platform::AnsiCodePage() == 936
+                                           ? u"D:\\\u6E38\u620F\\\u5251\u7075\\"
+                                           : platform::SystemMultiByteToWide(platform::kCodePageAnsi, gbkFolder);
   const std::u16string otherLines = u"; kept comment\r\n[Other]\r\nKey=" + kept + u"\r\n";
   struct OldFile {
     const char* name;
@@ -92,6 +97,8 @@ TEST(SaveGameDirectoryTest, EveryFolderNameComesBackOnThisCodePage) {
   const OldFile oldFiles[] = {
       {"no file", {}, u""},
       {"old ANSI file", BytesOf("; kept comment\r\n[Other]\r\nKey=kept\r\n"), u"kept"},
+      {"old ANSI file from a Chinese system", BytesOf("; kept comment\r\n[Other]\r\nKey=" + gbkFolder + "\r\n"),
+       gbkFolderRead},
       {"UTF-16BE file", Utf16BeWithMark(otherLines), kept},
       {"UTF-8 file without a mark", BytesOf(platform::Utf16ToUtf8(otherLines)), kept},
   };
