@@ -1,13 +1,13 @@
 // Running programs, found by the file they were started from.
 #include "platform/process.h"
 
-#include <tlhelp32.h>
-
 #include <vector>
 
 #include "platform/win32/file_identity.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/windows_api.h"
+// After <windows.h>, whose types it uses.
+#include <tlhelp32.h>
 
 namespace platform {
 namespace {
