@@ -857,7 +857,17 @@ def case_game_state_dpi(env):
     """The line in each state at 96 and 144 DPI: it fits its strip; screenshots for the docs."""
     game = env.make_game()
     place_official_data(env, game)
-    folder = env.make_tool(win_path(game) + "\\")
+    # The pictures show the game as C:\Games\BNS\ (a link in the Wine prefix), as scripts/run.sh does.
+    prefix = subprocess.run(["bash", "-c", '. "$1" && printf "%s" "$WINEPREFIX"', "bash",
+                             os.path.join(os.path.dirname(env.wine.wine_run), "wine-env.sh")],
+                            env=env.wine.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                            check=True).stdout.strip()
+    link = os.path.join(prefix, "drive_c", "Games", "BNS")
+    os.makedirs(os.path.dirname(link), exist_ok=True)
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(game, link)
+    folder = env.make_tool("C:\\Games\\BNS\\")
     presses = (("official", None, STATE_OFFICIAL), ("patched", PATCHED, STATE_PATCHED),
                ("summoner", SUMMONER, STATE_SUMMONER), ("mixed", PATCHED, None))
     try:
@@ -883,6 +893,7 @@ def case_game_state_dpi(env):
                 check(tool.escape() == 2, "Esc must end the tool with exit code 2")
     finally:
         env.wine.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+        os.remove(link)
 
 
 def case_client_running(env):
