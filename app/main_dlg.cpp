@@ -20,6 +20,7 @@ constexpr wchar_t kMessageCaption[] = L"提示";
 constexpr wchar_t kErrorCaption[] = L"错误";
 // Another copy of the tool changed this game's files for all of the press's wait.
 constexpr wchar_t kOtherCopyBusy[] = L"另一个窗口正在修改游戏文件，请等它完成后再试。";
+constexpr wchar_t kGameRunning[] = L"游戏正在运行，请先退出游戏再切换版本。";
 constexpr wchar_t kNotTheLauncher[] = L"您选择的不是游戏登陆器文件。";
 constexpr wchar_t kChooseLauncherTitle[] = L"请选择剑灵登陆器程序(TCLS\\Launcher.exe)";
 // One filter: description, pattern, and the list's closing empty string.
@@ -67,6 +68,9 @@ bool CMainDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
       return true;
     case WM_ACTION_DONE:
       OnActionDone(static_cast<patch::ActionOutcome>(wParam));
+      return true;
+    case WM_STATE_READ:
+      OnStateRead();
       return true;
     case WM_SETCURSOR:
       // The busy cursor over the dialog for as long as the action runs; the window itself works.
@@ -148,6 +152,9 @@ void CMainDlg::OnLaunch(const LaunchAction& action) {
   // The launch buttons are enabled only together with the patcher; a forged command finds none.
   if (!patcher_ || ActionRunning()) return;
   running_ = &action;
+  // The press runs at once; the reader stops at its next file and what it read is dropped.
+  stateReader_.Stop();
+  stateLine_.Hide();
   focusBeforeAction_ = GetFocus();
   SetActionControlsEnabled(false);
   busyCursor_.emplace();
@@ -166,6 +173,10 @@ void CMainDlg::OnActionDone(patch::ActionOutcome outcome) {
     // Nothing was changed, and the other copy starts the launcher itself when it is done.
     taskbar_.Clear();
     MessageBoxW(m_hWnd, kOtherCopyBusy, kMessageCaption, MB_ICONWARNING | MB_OK | MB_TOPMOST);
+  } else if (outcome == patch::ActionOutcome::kGameRunning) {
+    // Nothing was changed, and the game that runs needs no launcher.
+    taskbar_.Clear();
+    MessageBoxW(m_hWnd, kGameRunning, kMessageCaption, MB_ICONWARNING | MB_OK | MB_TOPMOST);
   } else {
     if (outcome == patch::ActionOutcome::kFailed) {
       taskbar_.Failed();
@@ -179,6 +190,7 @@ void CMainDlg::OnActionDone(patch::ActionOutcome outcome) {
   running_ = nullptr;
   SetActionControlsEnabled(true);
   if (focusBeforeAction_ != nullptr && IsWindowEnabled(focusBeforeAction_)) SetFocus(focusBeforeAction_);
+  ReadGameState();
   if (deferredNotice_) {
     const std::wstring notice = std::move(*deferredNotice_);
     deferredNotice_.reset();
@@ -195,6 +207,23 @@ void CMainDlg::OnNotice(const wchar_t* text) {
     return;
   }
   (void)OnUpdateNotice(m_hWnd, text);  // always 0
+}
+
+void CMainDlg::ReadGameState() {
+  if (!patcher_ || ActionRunning()) return;
+  stateLine_.Checking(m_hWnd);
+  stateReader_.Start(m_hWnd, {patcher_->GameDirectory(), patcher_->PackageBytes(), patcher_->PatchedDataBytes(),
+                              patcher_->StockDataBytes()});
+}
+
+void CMainDlg::OnStateRead() {
+  const std::optional<patch::GameState> state = stateReader_.Finished();
+  if (ActionRunning()) return;  // the action's line has the strip; the state is read after it
+  if (state) {
+    stateLine_.Show(m_hWnd, patch::DescribeGameState(*state));
+  } else if (!stateReader_.Reading()) {
+    stateLine_.Hide();  // the archives or the game could not be read: better nothing than a guess
+  }
 }
 
 void CMainDlg::SetActionControlsEnabled(bool enabled) {
@@ -243,4 +272,5 @@ void CMainDlg::ApplyGameDirectory(const std::u16string& directory) {
   EnableWindow(GetDlgItem(m_hWnd, IDC_LAUNCH_PATCHED), TRUE);
   EnableWindow(GetDlgItem(m_hWnd, IDC_LAUNCH_OFFICIAL), TRUE);
   EnableWindow(GetDlgItem(m_hWnd, IDC_LAUNCH_SUMMONER), TRUE);
+  ReadGameState();
 }

@@ -10,6 +10,8 @@
 #include "app/action_view.h"
 #include "app/app_module.h"
 #include "app/dialog_impl.h"
+#include "app/state_line.h"
+#include "app/state_reader.h"
 #include "app/taskbar_progress.h"
 #include "app/wait_cursor.h"
 #include "patch/game_patcher.h"
@@ -56,6 +58,9 @@ class CMainDlg : public CDialogImpl {
   void OnLaunch(const LaunchAction& action);
   void OnActionDone(patch::ActionOutcome outcome);
   void OnNotice(const wchar_t* text);
+  // Reads which version the game's files hold, off the dialog's thread, while no action runs.
+  void ReadGameState();
+  void OnStateRead();
   void SetActionControlsEnabled(bool enabled);
   bool ActionRunning() const { return running_ != nullptr; }
   void OnSettings();
@@ -73,6 +78,9 @@ class CMainDlg : public CDialogImpl {
   HWND focusBeforeAction_ = nullptr;
   std::optional<WaitCursor> busyCursor_;
   ActionView actionView_;
+  StateLine stateLine_;
+  // Reads nothing of the patcher: its sources are copies and the process's resources.
+  StateReader stateReader_;
   TaskbarProgress taskbar_;
   // A notice that arrived during an action, offered once it is over.
   std::optional<std::wstring> deferredNotice_;

@@ -1,6 +1,7 @@
 #pragma once
 // Read-only access to ZIP archives that lie whole in memory, and extraction of their entries.
 // Single-disk, 32-bit archives; methods 0 (stored) and 8 (deflated); traditional PKWARE encryption.
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -103,6 +104,13 @@ ArchiveResult GetEntry(ArchiveHandle handle, int32_t index, ArchiveEntry* entry)
 ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path);
 ArchiveResult ExtractEntryToFile(ArchiveHandle handle, int32_t index, const char16_t* path,
                                  platform::LockWaitBudget& budget);
+
+// Whether path already holds the file entry at index, by the rule above that lets an extraction
+// leave a target in place (attributes, size, last-write time, CRC-32). Reads and writes nothing
+// else; false for a directory entry, a record that cannot be read, or a file that cannot be read.
+// `stop` (may be null), once set, ends a CRC read between pieces with false.
+bool EntryInPlace(ArchiveHandle handle, int32_t index, const char16_t* path,
+                  const std::atomic<bool>* stop = nullptr);
 
 // The temporary file an extraction to target writes first: beside it, "~", eight hex digits of a
 // hash of its file name, ".tmp". The same for every run, so no temporary of a killed run outlives

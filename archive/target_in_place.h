@@ -1,5 +1,6 @@
 #pragma once
 // The test that lets a re-launch leave alone what is already in place.
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -9,7 +10,9 @@ namespace archive {
 
 // True when target is a regular, writable file with the entry's read-only, hidden and system
 // bits, size and last-write time, whose bytes have the CRC-32 `crc`. Reads the file only when
-// everything else agrees; a file that cannot be read is not in place.
-bool TargetHoldsEntry(const std::u16string& target, const ArchiveEntry& entry, uint32_t crc);
+// everything else agrees; a file that cannot be read is not in place. `stop` (may be null), once
+// set, ends the read between pieces with false.
+bool TargetHoldsEntry(const std::u16string& target, const ArchiveEntry& entry, uint32_t crc,
+                      const std::atomic<bool>* stop = nullptr);
 
 }  // namespace archive

@@ -6,12 +6,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <optional>
 #include <fstream>
 #include <span>
 #include <string>
@@ -21,7 +23,9 @@
 #include "bench/mapped_file.h"
 #include "bench/zip_listing.h"
 #include "bench/zlib_loop.h"
+#include "patch/file_workers.h"
 #include "patch/game_patcher.h"
+#include "patch/game_state.h"
 #include "platform/resource.h"
 
 namespace fs = std::filesystem;
@@ -100,6 +104,27 @@ bool Official(const fs::path& root, uint32_t workers = 0) {
   return Press(root, &GamePatcher::RestorePackages, &GamePatcher::InstallStockData, workers);
 }
 bool Summoner(const fs::path& root) { return Press(root, &GamePatcher::InstallPackages, &GamePatcher::InstallStockData); }
+
+// What the dialog's reader does after a press: every package file, backup and data file looked at.
+bool ReadState(const fs::path& root, patch::GameVersion expected) {
+  const GamePatcher patcher(GameDirectory(root));
+  const std::atomic<bool> stop{false};
+  const std::optional<patch::GameState> state =
+      patch::ReadGameState({patcher.GameDirectory(), patcher.PackageBytes(), patcher.PatchedDataBytes(),
+                            patcher.StockDataBytes(), patch::DefaultWorkerCount()},
+                           stop);
+  return state && state->version == expected;
+}
+
+// The page cache emptied, so that a read goes to the disk as after a reboot; false where the
+// system does not allow it (not root, a container).
+bool DropCaches() {
+  ::sync();
+  std::ofstream drop("/proc/sys/vm/drop_caches");
+  drop << "3\n";
+  drop.flush();
+  return static_cast<bool>(drop);
+}
 
 // A separate function, so that a profiler can collect this press alone
 // (valgrind --tool=callgrind --collect-atstart=no --toggle-collect=PressedAgain).
@@ -201,13 +226,21 @@ int main(int argc, char** argv) {
   Phase officialAgain{"official again", "official-again", {}};
   Phase toPatched{"official to patched", "to-patched", {}};
   Phase summonerAgain{"summoner again", "summoner-again", {}};
+  Phase statePatched{"state read, patched", "state-patched", {}};
+  Phase stateOfficial{"state read, official", "state-official", {}};
+  Phase stateSummoner{"state read, summoner", "state-summoner", {}};
+  Phase statePatchedCold{"state read, patched, caches dropped", "state-patched-cold", {}};
+  Phase stateOfficialCold{"state read, official, caches dropped", "state-official-cold", {}};
+  Phase stateSummonerCold{"state read, summoner, caches dropped", "state-summoner-cold", {}};
   Phase rsync{"rsync -a, identical copy", "rsync", {}};
   Phase rsyncChecksum{"rsync -a --checksum, identical copy", "rsync-checksum", {}};
   Phase cp{"cp -r of the extracted tree", "cp", {}};
-  const std::vector<Phase*> phases = {&loop,  &loop64,        &loopWide,   &unzip,         &bsdtar,
+  std::vector<Phase*> phases = {&loop,  &loop64,        &loopWide,   &unzip,         &bsdtar,
                                       &cold,  &coldOne,       &first,      &firstOne,
                                       &patchedAgain, &toOfficial, &officialAgain,
-                                      &toPatched, &summonerAgain, &rsync,    &rsyncChecksum, &cp};
+                                      &toPatched, &summonerAgain, &rsync,    &rsyncChecksum, &cp,
+                                      &statePatched, &stateOfficial, &stateSummoner};
+  std::vector<Phase*> coldPhases = {&statePatchedCold, &stateOfficialCold, &stateSummonerCold};
 
   std::printf("Package archive: %s\n", archivePath.c_str());
   std::printf("  %.1f MB, %zu entries, %.1f MB unpacked; %d runs in %s\n", static_cast<double>(archive.bytes().size()) / 1e6,
@@ -256,13 +289,16 @@ int main(int argc, char** argv) {
     MakeGameTree(dir, *items, true);
     ::sync();
     measure(first, [&] { return Patched(dir); });
+    measure(statePatched, [&] { return ReadState(dir, patch::GameVersion::kPatched); });
     measure(patchedAgain, [&] { return Patched(dir); });
     measure(toOfficial, [&] { return Official(dir); });
+    measure(stateOfficial, [&] { return ReadState(dir, patch::GameVersion::kOfficial); });
     measure(officialAgain, [&] { return Official(dir); });
     measure(toPatched, [&] { return Patched(dir); });
     if (!bench::RunInChild([&] { return Summoner(dir); }).ok) std::fprintf(stderr, "summoner press failed\n");
     ::sync();
     measure(summonerAgain, [&] { return Summoner(dir); });
+    measure(stateSummoner, [&] { return ReadState(dir, patch::GameVersion::kSummoner); });
 
     // The anchors for a re-launch: re-syncing an identical copy of the extracted packages.
     fs::remove_all(source);
@@ -276,6 +312,22 @@ int main(int argc, char** argv) {
     fs::remove_all(floor);
     ::sync();
     program(cp, {"cp", "-r", source.string(), floor.string()});
+  }
+  // The reader after a reboot, in a pass of its own: a dropped cache would slow the phases above.
+  bool canDrop = DropCaches();
+  for (int run = 0; canDrop && run < options.runs; ++run) {
+    MakeGameTree(dir, *items, true);
+    const std::pair<bool (*)(const fs::path&, uint32_t), std::pair<Phase*, patch::GameVersion>> states[] = {
+        {Patched, {&statePatchedCold, patch::GameVersion::kPatched}},
+        {Official, {&stateOfficialCold, patch::GameVersion::kOfficial}},
+        {[](const fs::path& root, uint32_t) { return Summoner(root); }, {&stateSummonerCold, patch::GameVersion::kSummoner}},
+    };
+    for (const auto& [press, read] : states) {
+      allOk = press(dir, 0) && allOk;
+      canDrop = DropCaches();
+      if (!canDrop) break;
+      measure(*read.first, [&, version = read.second] { return ReadState(dir, version); });
+    }
   }
   fs::remove_all(work);
 
@@ -292,6 +344,7 @@ int main(int argc, char** argv) {
               "ratio", "peak RSS");
   std::string ratios = "ratios:";
   std::map<std::string, double> ratioOf;
+  if (canDrop) phases.insert(phases.end(), coldPhases.begin(), coldPhases.end());
   for (const Phase* phase : phases) {
     std::vector<double> times;
     std::vector<double> cpu;
@@ -313,7 +366,15 @@ int main(int argc, char** argv) {
   }
   // Keys in a fixed order that scripts may rely on.
   for (const char* key : {"cold", "bsdtar", "unzip", "first", "patched-again", "to-official", "official-again",
-                          "to-patched", "summoner-again", "rsync", "rsync-checksum", "cp"}) {
+                          "to-patched", "summoner-again", "rsync", "rsync-checksum", "cp", "state-patched",
+                          "state-official", "state-summoner"}) {
+    char value[48];
+    std::snprintf(value, sizeof value, " %s=%.3f", key, ratioOf[key]);
+    ratios += value;
+  }
+  // Only where the page cache could be dropped.
+  for (const char* key : {"state-patched-cold", "state-official-cold", "state-summoner-cold"}) {
+    if (!canDrop) break;
     char value[48];
     std::snprintf(value, sizeof value, " %s=%.3f", key, ratioOf[key]);
     ratios += value;

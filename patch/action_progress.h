@@ -19,6 +19,7 @@ enum class ActionOutcome {
   kSucceeded,
   kFailed,         // some file could not be changed; the state may be partly applied
   kOtherCopyBusy,  // another copy's action held the game directory all along: nothing touched
+  kGameRunning,    // the game's client runs from this directory: nothing touched
 };
 
 }  // namespace patch

@@ -8,6 +8,7 @@
 #include "patch/entry_walk.h"
 #include "patch/file_backup.h"
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "platform/resource.h"
 
 namespace {
@@ -146,6 +147,9 @@ patch::ActionOutcome GamePatcher::RunAction(Operation first, Operation second, p
     const bool busy = !gameDirectory_.empty() && platform::LastError() == platform::kErrorTimeout;
     return busy ? patch::ActionOutcome::kOtherCopyBusy : patch::ActionOutcome::kFailed;
   }
+  // Files changed under a running game leave it with a mix of versions. Asked under the lock, so
+  // no other copy's press is half way through either; the launcher alone running is no reason.
+  if (platform::IsImageRunning(gameDirectory_ + kClientRelPath)) return patch::ActionOutcome::kGameRunning;
   filesToDo_ = FileCount(first) + FileCount(second);
   filesDone_ = 0;
   progress_ = progress;

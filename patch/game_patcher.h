@@ -14,6 +14,8 @@
 
 inline constexpr char16_t kLauncherRelPath[] = u"TCLS\\Launcher.exe";
 inline constexpr char16_t kBackupSuffix[] = u".VTBak";
+// The game's client: while it runs from the game directory, no action changes anything.
+inline constexpr char16_t kClientRelPath[] = u"bin\\Client.exe";
 
 inline constexpr uint16_t kPackageArchiveId = 203;
 inline constexpr uint16_t kPatchedDataArchiveId = 204;
@@ -59,7 +61,8 @@ class GamePatcher {
   // A launch action: first, then second only when first succeeded, with one wait budget for both,
   // under the game directory's lock (platform/directory_lock.h), so that two copies of the tool
   // never interleave and the later press decides the final state. kOtherCopyBusy, touching
-  // nothing, when another copy's action held the lock for all of waitMilliseconds. Runs on the
+  // nothing, when another copy's action held the lock for all of waitMilliseconds; kGameRunning,
+  // touching nothing, when the lock is held but the game's client runs. Runs on the
   // caller's thread; `progress` (may be null) is written as it goes, for another thread to read.
   patch::ActionOutcome RunAction(Operation first, Operation second, patch::ActionProgress* progress = nullptr,
                                  uint32_t waitMilliseconds = kActionWaitMilliseconds);
@@ -68,6 +71,11 @@ class GamePatcher {
   platform::DirectoryLock LockGameDirectory(uint32_t waitMilliseconds) const;
 
   const std::u16string& GameDirectory() const { return gameDirectory_; }
+  // The embedded archives' bytes, which stay for the life of the process: a reader on another
+  // thread opens handles of its own over them.
+  std::span<const uint8_t> PackageBytes() const { return packageBytes_; }
+  std::span<const uint8_t> PatchedDataBytes() const { return patchedDataBytes_; }
+  std::span<const uint8_t> StockDataBytes() const { return stockDataBytes_; }
 
  private:
   bool CanOperateOn(ArchiveHandle archive) const;

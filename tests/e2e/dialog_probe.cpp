@@ -1,7 +1,7 @@
 // Reads the running tool's dialog from outside, for the end-to-end tests: what a user would see
 // (texts, enabled buttons, focus, message boxes) and where the controls are on the screen.
 //
-//   dialog_probe state            the main dialog's title, edit text, buttons, focus and place,
+//   dialog_probe state            the main dialog's title, edit text, game state line, buttons, focus and place,
 //                                 and the ANSI code page that Wine gives programs run like the probe
 //   dialog_probe msgbox MS        the first message box owned by the dialog, waiting up to MS ms
 //   dialog_probe gone MS          exit 0 once no main dialog exists, waiting up to MS ms
@@ -32,6 +32,7 @@
 namespace {
 
 constexpr wchar_t kTitlePrefix[] = L"Vantrel剑灵反和谐登陆器";
+constexpr int kGameState = 1008;  // the line that tells which version the game's files hold
 constexpr int kControls[] = {1000, 1001, 1002, 1003, 1004, 1005};
 
 void Print(const std::wstring& line) {
@@ -103,6 +104,8 @@ int State() {
   }
   Print(L"title=" + TextOf(dialog));
   Print(L"edit=" + TextOf(GetDlgItem(dialog, 1004)));
+  const HWND gameState = GetDlgItem(dialog, kGameState);
+  Print(L"gamestate=" + (gameState != nullptr ? TextOf(gameState) : std::wstring()));
   for (int id : kControls) {
     HWND control = GetDlgItem(dialog, id);
     RECT rect{};

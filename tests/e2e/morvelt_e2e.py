@@ -27,12 +27,19 @@ RELAY_KEY = r"HKCU\Software\Wine\Debug"
 DECORATION_KEY = r"HKCU\Software\Wine\AppDefaults\Morvelt.exe\X11 Driver"
 MB_OK, MB_ICONERROR, MB_TOPMOST = 0x0, 0x10, 0x40000
 SETTINGS, HOMEPAGE, OFFICIAL, PATCHED, GAME_DIR, SUMMONER = 1000, 1001, 1002, 1003, 1004, 1005
+GAME_STATE = 1008
 LAUNCH_BUTTONS = (OFFICIAL, PATCHED, SUMMONER)
 PATCHED_FAILED = "部分文件无法修改，反和谐可能无法正常生效。"
 NOT_THE_LAUNCHER = "您选择的不是游戏登陆器文件。"
 WAITING_FOR_OTHER_COPY = "另一个窗口正在修改游戏文件，请稍候…"
 CHANGING_FILES = "正在修改游戏文件"
 ORIGINALS = 3  # package entries that the fake install already holds
+GAME_RUNNING = "游戏正在运行，请先退出游戏再切换版本。"
+MB_ICONWARNING = 0x30
+STATE_OFFICIAL = "当前：官方原版"
+STATE_PATCHED = "当前：反和谐版"
+STATE_SUMMONER = "当前：召唤师专用版"
+STATE_CHECKING = "正在检查游戏文件…"
 
 
 class Failure(Exception):
@@ -653,7 +660,7 @@ def case_dpi(env):
             check(seen == dpi, f"the tool runs at {seen} DPI, expected {dpi}")
             print("screenshot:", env.display.screenshot(env.artefact(f"dpi-{dpi}.png"), tool.window))
             print(f"client area at {dpi} DPI: {client[0]} x {client[1]}")
-            check(len(items) == 8, f"{len(items)} controls found, expected 8")
+            check(len(items) == 9, f"{len(items)} controls found, expected 8 and the state line")
             for kind, control_id, width, text_width, text in items:
                 if kind != "Edit":  # the game directory scrolls in its field
                     check(text_width <= width, f"at {dpi} DPI {text!r} is {text_width} px wide in a {width} px control")
@@ -821,6 +828,8 @@ def case_busy_cursor(env):
     tool = env.start(folder, trace_calls=True)
     game_name = os.path.basename(env.scratch)
     check_error_mode_first(tool)
+    # The state reader opens game files too, on its own thread: each launch is traced once it is done.
+    wait_state_line(tool)
 
     def launch_events():
         text = tool.traced()
@@ -832,6 +841,7 @@ def case_busy_cursor(env):
     wait_launches(game, 1)
     wait_until(lambda: any(name == "ShellExecuteW" for _, name, _, _ in since()), 20, "the launcher call in the trace")
     check_busy_cursor(since(), game_name, failed=False)
+    wait_state_line(tool)
 
     # A folder where the stock data file goes: the official launch's second operation fails.
     data = os.path.join(game, sorted(env.stock.files)[0])
@@ -848,6 +858,166 @@ def case_busy_cursor(env):
     check(tool.escape() == 2, "Esc must end the tool with exit code 2")
 
 
+# ---- The game's state line, and the running client ----
+
+def place_official_data(env, game):
+    """The data files as the game shipped them: neither set of the tool's."""
+    for name in env.stock.files:
+        path = os.path.join(game, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(env.original(name))
+
+
+def wait_state_line(tool, expected=None, timeout=60):
+    """The state line once the reader is done; it must say `expected` (None: anything)."""
+    seen = wait_until(lambda: (lambda text: text if text not in ("", STATE_CHECKING) else None)(
+        tool.state().get("gamestate", "")), timeout, f"the state line to say {expected or 'the state'!r}")
+    check(expected is None or seen == expected, f"the state line says {seen!r}, expected {expected!r}")
+    return seen
+
+
+def change_since_patched(env, game):
+    """A game update after the patch: one package file rewritten with the update's bytes."""
+    name = env.upk[0]
+    with open(os.path.join(game, name), "wb") as f:
+        f.write(b"updated " + name.encode())
+    return "当前：混合版本（1个文件在打补丁后被改动，数据文件为反和谐版）"
+
+
+def reader_file_calls(text):
+    """(thread, on the dialog's thread) of each package file opened after the last launcher start:
+    the reads of the state after that press. The dialog's thread is the one that starts the launcher."""
+    calls = re.findall(r"([0-9a-f]+):Call [\w.-]+\.(\w+)\((.*?)\) ret=", text)
+    dialog = {tid for tid, name, _ in calls if name == "ShellExecuteW"}
+    last = max(i for i, (_, name, _) in enumerate(calls) if name == "ShellExecuteW")
+    return [(tid, tid in dialog) for tid, name, args in calls[last:] if name == "CreateFileW" and ".upk" in args]
+
+
+def case_game_state(env):
+    """The line tells the state at start, for an official and a patched tree, and after each press;
+    the files are read off the dialog's thread."""
+    game = env.make_game()
+    place_official_data(env, game)
+    folder = env.make_tool(win_path(game) + "\\")
+    env.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", "shell32.ShellExecuteW;CreateFileW", "/f")
+    tool = env.start(folder, trace_calls=True)
+    wait_state_line(tool, STATE_OFFICIAL)
+    for button, expected, count in ((PATCHED, STATE_PATCHED, 1), (SUMMONER, STATE_SUMMONER, 2),
+                                    (OFFICIAL, STATE_OFFICIAL, 3), (PATCHED, STATE_PATCHED, 4)):
+        tool.click(button)
+        wait_launches(game, count)
+        check(tool.message_box(0) is None, f"press {count} reported a failure")
+        wait_state_line(tool, expected)
+        check_buttons(tool, tool.state(), launch_enabled=True)
+    reads = reader_file_calls(tool.traced())
+    check(reads, "the state after the last press was read without opening a package file")
+    check(not any(on_dialog for _, on_dialog in reads), f"{sum(d for _, d in reads)} package files were read on the dialog's thread")
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    env.wine.run("reg", "add", RELAY_KEY, "/v", "RelayInclude", "/d", "user32.MessageBoxW;shell32.ShellExecuteW", "/f")
+    # A new start over the patched tree, and over one a game update changed since.
+    tool = env.start(folder)
+    wait_state_line(tool, STATE_PATCHED)
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    mixed = change_since_patched(env, game)
+    tool = env.start(folder)
+    wait_state_line(tool, mixed)
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
+def case_game_state_dpi(env):
+    """The line fits its strip at 96 and 144 DPI: its longest text, the mixed state's, in every test
+    run; every state, with screenshots for the docs, when MORVELT_E2E_PICTURES=1."""
+    game = env.make_game()
+    place_official_data(env, game)
+    # The pictures show the game as C:\Games\BNS\ (a link in the Wine prefix), as scripts/run.sh does.
+    prefix = subprocess.run(["bash", "-c", '. "$1" && printf "%s" "$WINEPREFIX"', "bash",
+                             os.path.join(os.path.dirname(env.wine.wine_run), "wine-env.sh")],
+                            env=env.wine.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                            check=True).stdout.strip()
+    link = os.path.join(prefix, "drive_c", "Games", "BNS")
+    os.makedirs(os.path.dirname(link), exist_ok=True)
+    if os.path.lexists(link):
+        os.remove(link)
+    os.symlink(game, link)
+    folder = env.make_tool("C:\\Games\\BNS\\")
+    presses = (("official", None, STATE_OFFICIAL), ("patched", PATCHED, STATE_PATCHED),
+               ("summoner", SUMMONER, STATE_SUMMONER), ("mixed", PATCHED, None))
+    every_state = os.environ.get("MORVELT_E2E_PICTURES") == "1"
+    count = 0
+    try:
+        for name, button, expected in presses:
+            if button is not None:
+                count += 1
+                env.wine.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+                tool = env.start(folder)
+                tool.click(button)
+                wait_launches(game, count)
+                check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+            if expected is None:
+                expected = change_since_patched(env, game)
+            elif not every_state:
+                continue
+            for dpi in (96, 144):
+                env.wine.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f")
+                tool = env.start(folder)
+                wait_state_line(tool, expected)
+                _, _, items = layout(tool)
+                line = [item for item in items if item[1] == GAME_STATE]
+                check(len(line) == 1, f"no state line among {items}")
+                _, _, width, text_width, text = line[0]
+                check(text_width <= width, f"at {dpi} DPI {text!r} is {text_width} px wide in a {width} px line")
+                print("screenshot:", env.display.screenshot(env.artefact(f"state-{name}-{dpi}.png"), tool.window))
+                check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+    finally:
+        env.wine.run("reg", "add", DPI_KEY, "/v", "LogPixels", "/t", "REG_DWORD", "/d", "96", "/f")
+        os.remove(link)
+
+
+def case_client_running(env):
+    """While the game's client runs from the game directory, a press changes no file, starts no
+    launcher, and a box says why; once the client has ended, the same press works."""
+    if env.args.client is None:
+        raise Skip("no stand-in client given (--client)")
+    game = env.make_game()
+    place_official_data(env, game)
+    shutil.copy(env.args.client, os.path.join(game, "bin", "Client.exe"))
+    # The tool is told the directory in other letters: Windows names it all the same.
+    folder = env.make_tool(win_path(game).upper() + "\\")
+    release = os.path.join(env.scratch, "release")
+    env.wine.give(env.scratch)
+    client = subprocess.Popen([env.wine.wine_run, os.path.join(game, "bin", "Client.exe"),
+                               win_path(os.path.join(game, env.upk[0])), win_path(release), "120000"],
+                              env=env.wine.env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              start_new_session=True)
+    try:
+        check(client.stdout.readline().strip() == b"held=1", "the stand-in client could not hold its file")
+        tool = env.start(folder, trace_calls=True)
+        wait_state_line(tool, STATE_OFFICIAL)
+        before = file_identities(game)
+        tool.click(PATCHED)
+        box = wait_until(tool.message_box, 60, "the box that the game runs")
+        check(box.get("caption") == "提示" and box.get("text") == GAME_RUNNING, f"the box showed {box}")
+        calls = tool.message_box_calls()
+        check(calls and calls[-1][1] & (MB_ICONWARNING | MB_TOPMOST) == MB_ICONWARNING | MB_TOPMOST,
+              f"the box's flags are {calls}")
+        print("screenshot:", env.display.screenshot(env.artefact("client-running.png")))
+        tool.dismiss_message_box("提示")
+        check(file_identities(game) == before, "a press while the client ran changed the game's files")
+        check(launches(game) == 0, "a press while the client ran started the launcher")
+        check(tool.shell_calls() == [], f"a press while the client ran reached the shell: {tool.shell_calls()}")
+        wait_state_line(tool, STATE_OFFICIAL)
+    finally:
+        with open(release, "w"):
+            pass
+        client.wait(timeout=60)
+    tool.click(PATCHED)
+    wait_launches(game, 1)
+    check(tool.message_box(0) is None, "the press after the client ended reported a failure")
+    wait_state_line(tool, STATE_PATCHED)
+    check(tool.escape() == 2, "Esc must end the tool with exit code 2")
+
+
 CASES = {
     "NoGameDirectory": case_no_game_directory,
     "LaunchActions": case_launch_actions,
@@ -859,6 +1029,9 @@ CASES = {
     "UnicodeSettings": case_unicode_settings,
     "HeldPress": case_held_press,
     "CloseDuringPress": case_close_during_press,
+    "GameState": case_game_state,
+    "GameStateDpi": case_game_state_dpi,
+    "ClientRunning": case_client_running,
 }
 
 
@@ -870,6 +1043,7 @@ def parse_args(description, cases, add_arguments=None):
         add_arguments(parser)
     for name in ("morvelt", "launcher", "probe", "package", "patched", "stock", "out"):
         parser.add_argument("--" + name, required=True)
+    parser.add_argument("--client", help="the stand-in game client (ClientRunning)")
     parser.add_argument("--wine-run", default=os.path.join(os.path.dirname(__file__), "..", "..", "scripts",
                                                            "wine-run.sh"))
     args = parser.parse_args()

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/fs.h"
+#include "platform/process.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -28,6 +29,45 @@ TEST(GetModuleFileName, NamesTheRunningExecutable) {
   const auto attributes = platform::GetFileAttributes(name);
   ASSERT_NE(attributes, platform::kInvalidAttributes);
   EXPECT_EQ(attributes & platform::kAttrDirectory, 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The game's client is told by its path as the file system compares names.
+TEST(IsSamePath, ComparesNamesAsTheFileSystemDoes) {
+  const testsupport::TempDir temp;
+  const std::u16string dir = testsupport::ToU16(temp.path());
+  testsupport::WriteFileBytes(temp.path() / "bin" / "Client.exe", {1});
+#ifdef _WIN32
+  constexpr bool windows = true;
+#else
+  constexpr bool windows = false;  // the posix stand-in keeps the case of its file system
+#endif
+  struct Row {
+    std::u16string other;
+    bool same;
+  } const rows[] = {
+      {dir + u"\\bin\\Client.exe", true},
+      {dir + u"/bin/Client.exe", true},
+      {dir + u"\\bin\\.\\..\\bin\\Client.exe", true},
+      {dir + u"\\BIN\\client.EXE", windows},
+      {dir + u"\\bin\\Client.ex", false},
+      {dir + u"\\bin\\Launcher.exe", false},
+  };
+  // Where no file gives the long name's letters (Wine takes them from the disk), case still does
+  // not count on Windows.
+  EXPECT_EQ(platform::IsSamePath(dir + u"\\gone\\Client.exe", dir + u"\\GONE\\client.EXE"), windows);
+  for (const Row& row : rows) {
+    EXPECT_EQ(platform::IsSamePath(dir + u"\\bin\\Client.exe", row.other), row.same)
+        << (&row - rows);
+  }
+  EXPECT_FALSE(platform::IsImageRunning(dir + u"\\bin\\Client.exe"));  // there, but nothing runs it
+  EXPECT_FALSE(platform::IsImageRunning(dir + u"\\bin\\None.exe"));
+#ifndef _WIN32
+  EXPECT_TRUE(platform::IsImageRunning(platform::GetModuleFileName()));  // Windows leaves itself out
+#endif
 }
 
 }  // namespace
