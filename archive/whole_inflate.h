@@ -38,7 +38,7 @@ class WholeInflater {
     void operator()(libdeflate_decompressor* d) const;
   };
   std::unique_ptr<libdeflate_decompressor, FreeDecompressor> decompressor_;
-  std::unique_ptr<uint8_t[]> buffer_;  // grown to the largest entry so far, never past the cap
+  std::unique_ptr<uint8_t[]> buffer_;  // the largest entry so far, never past the cap
   uint32_t capacity_ = 0;
 };
 
