@@ -16,13 +16,21 @@ class ActionThread::Reporter final : public patch::ActionProgress {
   }
 
   void FilesDone(uint32_t done, uint32_t total) override {
+    // Each message repaints the line, and under Wine each repaint has its X11 driver look for its
+    // resource files: a few a second look smooth. The first and the last are never held back.
+    const ULONGLONG now = GetTickCount64();
+    const bool edge = done == 0 || done == total;
+    if (!edge && now < nextAt_.load(std::memory_order_relaxed)) return;
     if (progressPosted_.exchange(true)) return;  // the one in the queue is shown soon; the bar catches up
+    nextAt_.store(now + kRepaintMilliseconds, std::memory_order_relaxed);
     if (!PostMessageW(window_, WM_ACTION_PROGRESS, done, static_cast<LPARAM>(total))) progressPosted_ = false;
   }
 
  private:
+  static constexpr ULONGLONG kRepaintMilliseconds = 100;
   HWND window_;
   std::atomic<bool>& progressPosted_;
+  std::atomic<ULONGLONG> nextAt_{0};
 };
 
 ActionThread::~ActionThread() { Join(); }

@@ -8,6 +8,7 @@
 
 #include "archive/archive.h"
 #include "archive/central_directory.h"
+#include "archive/whole_inflate.h"
 
 namespace archive {
 
@@ -19,6 +20,7 @@ struct ZipArchiveReader {
   int32_t cachedIndex = -1;
   std::optional<std::string> password;
   std::vector<uint8_t> outputBuffer;  // made by the first extraction, kept for the reader's life
+  WholeInflater inflater;             // its buffer too: at most kWholeInflateCap bytes
   // Fixed at open; ends in "/" or "\". Empty when the current directory did not fit.
   std::u16string baseDirectory;
 };

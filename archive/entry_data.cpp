@@ -100,13 +100,37 @@ DataStatus EntryDataReader::SkipEncryptionHeader() {
   return DataStatus::kOk;
 }
 
-DataStatus EntryDataReader::Deliver(PieceSink& sink, std::span<uint8_t> buffer) {
+DataStatus EntryDataReader::Deliver(PieceSink& sink, std::span<uint8_t> buffer, WholeInflater& whole) {
   if (!open_) return DataStatus::kDataError;
   // An empty entry is complete before a byte is read, encryption header included.
   if (uncompressedLeft_ == 0) return DataStatus::kOk;
   const DataStatus header = SkipEncryptionHeader();
   if (header != DataStatus::kOk) return header;
-  return method_ == 8 ? DeliverDeflated(sink) : DeliverStored(sink, buffer);
+  if (method_ != 8) return DeliverStored(sink, buffer);
+  if (const auto done = DeliverWhole(sink, whole)) return *done;
+  return DeliverDeflated(sink);
+}
+
+// Unencrypted data that lies whole inside the block, decoded at once. Nothing when the decoder
+// would not take it or gave anything but exactly the recorded size: nothing has been consumed or
+// written then, and the stream goes to zlib, whose verdict on damaged and overlong streams is the
+// one that counts.
+std::optional<DataStatus> EntryDataReader::DeliverWhole(PieceSink& sink, WholeInflater& whole) {
+  if (encrypted_ || uncompressedLeft_ > kWholeInflateCap) return std::nullopt;
+  uint32_t at = 0;
+  if (!CheckedAdd(nextCompressedOffset_, prefixLength_, &at)) return std::nullopt;
+  const auto in = source_->Slice(at, compressedLeft_);
+  if (!in) return std::nullopt;
+  const auto out = whole.Inflate(*in, uncompressedLeft_);
+  if (!out) return std::nullopt;
+  runningCrc_ = Crc32(0, out->data(), out->size());
+  uncompressedLeft_ = 0;
+  compressedLeft_ = 0;
+  for (size_t done = 0; done < out->size(); done += kWholeWritePiece) {
+    const auto piece = static_cast<uint32_t>(std::min<size_t>(kWholeWritePiece, out->size() - done));
+    if (!sink.Put(out->data() + done, piece)) return DataStatus::kSinkError;
+  }
+  return DataStatus::kOk;
 }
 
 EntryDataReader::Read EntryDataReader::ReadStored(std::span<uint8_t> out) {
@@ -118,7 +142,7 @@ EntryDataReader::Read EntryDataReader::ReadStored(std::span<uint8_t> out) {
     if (inputAvailable_ == 0) return {DataStatus::kDataError, delivered, false};
     const uint32_t n = std::min(room, inputAvailable_);
     std::memcpy(out.data() + delivered, input_, n);
-    runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, out.data() + delivered, n));
+    runningCrc_ = Crc32(runningCrc_, out.data() + delivered, n);
     input_ += n;
     inputAvailable_ -= n;
     uncompressedLeft_ -= n;
@@ -148,7 +172,7 @@ uint32_t EntryDataReader::NextInput(const uint8_t** data) {
 }
 
 bool EntryDataReader::PassOn(const uint8_t* data, uint32_t size) {
-  runningCrc_ = static_cast<uint32_t>(crc32(runningCrc_, data, size));
+  runningCrc_ = Crc32(runningCrc_, data, size);
   uncompressedLeft_ -= size;
   if (!sink_->Put(data, size)) {
     sinkFailed_ = true;

@@ -1,7 +1,8 @@
 #pragma once
-// Streaming one entry's data out of the archive: stored or raw-deflated, optionally behind
-// traditional PKWARE encryption, with a running CRC-32. Unencrypted data is decoded where it lies
-// in the archive; encrypted data is decrypted into one 16 KiB input buffer. Deflated data is
+// One entry's data out of the archive: stored or raw-deflated, optionally behind traditional
+// PKWARE encryption, with a running CRC-32. Unencrypted data is decoded where it lies in the
+// archive; encrypted data is decrypted into one 16 KiB input buffer. Deflated data up to
+// kWholeInflateCap bytes is decoded in one call into the handle's WholeInflater; the rest is
 // decoded straight into zlib's 32 KiB window and handed out from there. Memory is bounded by
 // those buffers, whatever the entry's size.
 #include <cstdint>
@@ -12,12 +13,13 @@
 
 #include "archive/central_directory.h"
 #include "archive/pkware_keys.h"
+#include "archive/whole_inflate.h"
 
 namespace archive {
 
 inline constexpr uint32_t kPieceSize = 16384;
 
-// Takes the decoded data in order, one piece of at most kPieceSize bytes per call.
+// Takes the decoded data in order, one piece of at most kWholeWritePiece bytes per call.
 class PieceSink {
  public:
   // False stops the delivery.
@@ -43,10 +45,11 @@ class EntryDataReader {
   EntryDataReader(const EntryDataReader&) = delete;
   EntryDataReader& operator=(const EntryDataReader&) = delete;
 
-  // Hands the data to sink in pieces of kPieceSize bytes (the last one shorter) until the data
-  // ends or the recorded size is reached. Stored data is gathered in buffer (kPieceSize bytes).
-  // A piece in which decoding fails is not delivered.
-  DataStatus Deliver(PieceSink& sink, std::span<uint8_t> buffer);
+  // Hands the data to sink in order until the data ends or the recorded size is reached: pieces
+  // of kWholeWritePiece bytes when `whole` decoded it at once, else of kPieceSize bytes (the last
+  // one shorter). Stored data is gathered in buffer (kPieceSize bytes). A piece in which decoding
+  // fails is not delivered.
+  DataStatus Deliver(PieceSink& sink, std::span<uint8_t> buffer, WholeInflater& whole);
 
   // Every byte the record announces has been produced.
   bool Complete() const { return uncompressedLeft_ == 0; }
@@ -65,6 +68,7 @@ class EntryDataReader {
   DataStatus SkipEncryptionHeader();
   Read ReadStored(std::span<uint8_t> out);
   DataStatus DeliverStored(PieceSink& sink, std::span<uint8_t> buffer);
+  std::optional<DataStatus> DeliverWhole(PieceSink& sink, WholeInflater& whole);
   DataStatus DeliverDeflated(PieceSink& sink);
   // What zlib's callbacks do with the reader.
   uint32_t NextInput(const uint8_t** data);

@@ -17,5 +17,5 @@ bool EntryInPlace(ArchiveHandle handle, int32_t index, const char16_t* path, con
   if ((entry.attributes & platform::kAttrDirectory) != 0) return false;
   TargetPath target;
   if (ResolveTarget(reader->baseDirectory, path, &target) != kOk) return false;
-  return TargetHoldsEntry(target.full, entry, reader->cursor->record().crc32, stop);
+  return TargetHoldsEntry(target.full, entry, reader->cursor->record().crc32, reader->inflater, stop);
 }

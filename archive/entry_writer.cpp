@@ -20,7 +20,7 @@ ArchiveResult WriteEntryData(ZipArchiveReader& reader, platform::OutputFile& fil
   EntryDataReader data(*reader.cursor, reader.password);
   if (reader.outputBuffer.empty()) reader.outputBuffer.resize(kPieceSize);
   FileSink sink(file);
-  switch (data.Deliver(sink, reader.outputBuffer)) {
+  switch (data.Deliver(sink, reader.outputBuffer, reader.inflater)) {
     case DataStatus::kOk:
       break;
     case DataStatus::kPasswordError:

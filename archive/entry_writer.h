@@ -5,8 +5,8 @@
 
 namespace archive {
 
-// Streams the data of the entry under the reader's cursor into file, one write per piece of at
-// most 16 KiB. kOk only when every recorded byte arrived and the CRC-32 matched.
+// Writes the data of the entry under the reader's cursor into file, in pieces of at most 1 MiB
+// (16 KiB where it streams). kOk only when every recorded byte arrived and the CRC-32 matched.
 ArchiveResult WriteEntryData(ZipArchiveReader& reader, platform::OutputFile& file);
 
 }  // namespace archive

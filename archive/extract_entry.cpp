@@ -30,7 +30,7 @@ ArchiveResult ExtractFile(ZipArchiveReader& reader, const ArchiveEntry& entry, c
   const std::u16string temporaryPath = TemporaryPathFor(target.full);
   (void)RemoveLeftoverTemporary(temporaryPath);  // ignored: one still held is dealt with when it is needed
   const FileTimes times{entry.creationTime, entry.accessTime, entry.modificationTime};
-  if (TargetHoldsEntry(target.full, entry, reader.cursor->record().crc32)) {
+  if (TargetHoldsEntry(target.full, entry, reader.cursor->record().crc32, reader.inflater)) {
     // Result ignored: the bytes are in place, and a time that will not stick loses nothing.
     (void)platform::SetFileTimes(target.full, times.creation, times.access, times.modification);
     return kOk;

@@ -8,7 +8,7 @@ log() { printf '[setup] %s\n' "$*"; }
 
 packages=(
   # native builds, sanitizers, fuzzing
-  cmake make g++ clang libclang-rt-14-dev zlib1g-dev libcurl4-openssl-dev
+  cmake make g++ clang libclang-rt-14-dev zlib1g-dev libdeflate-dev libcurl4-openssl-dev
   libgtest-dev libgmock-dev googletest
   # the Windows cross builds (posix thread model), their zlib (both architectures), and sources for
   # extra libraries; the 64-bit one runs the tests where 32-bit programs cannot run

@@ -126,7 +126,7 @@ bool HoldAsScanner(const std::u16string& path, uint64_t milliseconds, bool share
   const std::string native = posix::NativePath(path);
   posix::FileHold hold;
   {
-    const posix::NameLock lock;
+    const posix::NameLock lock(native, posix::NameUse::kLook);
     struct stat st {};
     if (posix::IsPending(lock, native) || ::stat(native.c_str(), &st) != 0) return false;
     hold = posix::FileHold(lock, st, sharesDelete);

@@ -15,7 +15,7 @@ namespace {
 
 // A name pending deletion answers access denied, as Windows' STATUS_DELETE_PENDING does.
 bool StatName(const std::string& native, struct stat* st) {
-  const posix::NameLock lock;
+  const posix::NameLock lock(native, posix::NameUse::kLook);
   if (posix::IsPending(lock, native)) return posix::Fail(kErrorAccessDenied);
   return ::stat(native.c_str(), st) == 0 || posix::FailErrno(errno, native);
 }

@@ -67,7 +67,7 @@ bool CopyFileNoReplace(const std::u16string& from, const std::u16string& to) {
   posix::UniqueFd out;
   struct stat st {};
   {
-    const posix::NameLock lock;
+    const posix::NameLock lock(source, target, posix::NameUse::kChange);
     // Either name pending deletion: CreateFileW gets access denied for it.
     if (posix::IsPending(lock, source) || posix::IsPending(lock, target)) return posix::Fail(kErrorAccessDenied);
     in.reset(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
@@ -100,7 +100,7 @@ bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
   if (fault::Inject(fault::kMove, target.c_str())) return false;
-  const posix::NameLock lock;
+  const posix::NameLock lock(source, target, posix::NameUse::kChange);
   if (posix::IsPending(lock, source) || posix::IsPending(lock, target)) return posix::Fail(kErrorAccessDenied);
   struct stat st {};
   if (::lstat(source.c_str(), &st) != 0) return posix::FailErrno(errno, source);
@@ -124,7 +124,7 @@ bool MoveFileReplace(const std::u16string& from, const std::u16string& to) {
 bool DeleteFile(const std::u16string& path) {
   if (fault::Inject(fault::kDelete)) return false;
   const std::string native = posix::NativePath(path);
-  const posix::NameLock lock;
+  const posix::NameLock lock(native, posix::NameUse::kChange);
   if (posix::IsPending(lock, native)) return posix::Fail(kErrorAccessDenied);
   struct stat st {};
   if (::lstat(native.c_str(), &st) != 0) return posix::FailErrno(errno, native);

@@ -20,7 +20,7 @@ bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) {
   const std::string source = posix::NativePath(from);
   const std::string target = posix::NativePath(to);
   // A target pending deletion is still there: the rename below refuses it as it stands.
-  const posix::NameLock lock;
+  const posix::NameLock lock(source, target, posix::NameUse::kChange);
   if (posix::IsPending(lock, source)) return posix::Fail(kErrorAccessDenied);
   struct stat st {};
   if (::lstat(source.c_str(), &st) == 0 && posix::HoldersOf(lock, st) == posix::Holders::kSomeRefuseDelete) {
@@ -42,7 +42,7 @@ bool CreateHardLink(const std::u16string& existing, const std::u16string& link) 
   if (fault::Inject(fault::kLink)) return false;
   const std::string source = posix::NativePath(existing);
   const std::string target = posix::NativePath(link);
-  const posix::NameLock lock;
+  const posix::NameLock lock(source, target, posix::NameUse::kChange);
   if (posix::IsPending(lock, source)) return posix::Fail(kErrorAccessDenied);
   struct stat st {};
   if (::lstat(source.c_str(), &st) != 0) return posix::FailErrno(errno, source);
@@ -58,7 +58,7 @@ bool IsSameFile(const std::u16string& a, const std::u16string& b) {
   const std::string first = posix::NativePath(a);
   const std::string second = posix::NativePath(b);
   {
-    const posix::NameLock lock;
+    const posix::NameLock lock(first, second, posix::NameUse::kLook);
     if (posix::IsPending(lock, first) || posix::IsPending(lock, second)) return posix::Fail(kErrorAccessDenied);
   }
   const posix::UniqueFd x(::open(first.c_str(), O_PATH | O_CLOEXEC));

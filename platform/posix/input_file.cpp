@@ -32,7 +32,7 @@ InputFile InputFile::Open(const std::u16string& path) {
   auto impl = std::make_unique<Impl>();
   impl->path = posix::NativePath(path);
   {
-    const posix::NameLock lock;
+    const posix::NameLock lock(impl->path, posix::NameUse::kLook);
     if (posix::IsPending(lock, impl->path)) {
       posix::Fail(kErrorAccessDenied);
       return {};

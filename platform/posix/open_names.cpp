@@ -4,6 +4,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <mutex>
 #include <limits>
 #include <map>
 #include <utility>
@@ -43,8 +46,12 @@ struct TimedHold {
   uint64_t until;
 };
 
+// Names that share a lock only wait for each other; a power of two, for the hash's sake.
+constexpr size_t kNameLocks = 256;
+
 struct Table {
-  std::mutex mutex;  // guards everything below
+  std::array<std::shared_mutex, kNameLocks> names;  // see NameLock
+  std::mutex mutex;  // guards everything below; never held across a file call
   std::map<Key, Claims> claims;
   std::vector<PendingName> pending;
   std::vector<TimedHold> timed;
@@ -96,13 +103,48 @@ void ExpireTimedHolds(Table& table) {
   });
 }
 
+std::shared_mutex* LockOfName(const std::string& nativePath) {
+  return &Names().names[std::hash<std::string>{}(Split(nativePath).second) & (kNameLocks - 1)];
+}
+
 }  // namespace
 
-NameLock::NameLock() : lock_(Names().mutex) { ExpireTimedHolds(Names()); }
+NameLock::NameLock(const std::string& nativePath, NameUse use) : NameLock(nativePath, nativePath, use) {}
+
+NameLock::NameLock(const std::string& first, const std::string& second, NameUse use)
+    : first_(LockOfName(first)), second_(LockOfName(second)), exclusive_(use == NameUse::kChange) {
+  // One order for every thread, so that two calls that each want both never wait on each other.
+  if (second_ < first_) std::swap(first_, second_);
+  if (second_ == first_) second_ = nullptr;
+  for (std::shared_mutex* m : {first_, second_}) {
+    if (m == nullptr) continue;
+    if (exclusive_) {
+      m->lock();
+    } else {
+      m->lock_shared();
+    }
+  }
+  Table& table = Names();
+  const std::lock_guard<std::mutex> guard(table.mutex);
+  ExpireTimedHolds(table);
+}
+
+NameLock::~NameLock() {
+  for (std::shared_mutex* m : {second_, first_}) {
+    if (m == nullptr) continue;
+    if (exclusive_) {
+      m->unlock();
+    } else {
+      m->unlock_shared();
+    }
+  }
+}
 
 FileHold::FileHold(const NameLock&, const struct stat& st, bool sharesDelete)
     : held_(true), device_(st.st_dev), inode_(st.st_ino), sharesDelete_(sharesDelete) {
-  Claims& claims = Names().claims[KeyOf(st)];
+  Table& table = Names();
+  const std::lock_guard<std::mutex> guard(table.mutex);
+  Claims& claims = table.claims[KeyOf(st)];
   ++(sharesDelete ? claims.sharing : claims.refusing);
 }
 
@@ -135,19 +177,25 @@ void FileHold::Release() {
 
 bool IsPending(const NameLock&, const std::string& nativePath) {
   Table& table = Names();
-  if (table.pending.empty()) return false;
+  {
+    const std::lock_guard<std::mutex> guard(table.mutex);
+    if (table.pending.empty()) return false;
+  }
   // Not a structured binding: clang before 16 cannot capture one in the lambda below.
   const std::pair<std::string, std::string> split = Split(nativePath);
   const std::string& leaf = split.second;
   struct stat st {};
   if (::stat(split.first.c_str(), &st) != 0) return false;
+  const std::lock_guard<std::mutex> guard(table.mutex);
   return std::any_of(table.pending.begin(), table.pending.end(), [&](const PendingName& name) {
     return name.folderKey == KeyOf(st) && name.leaf == leaf && NameIsFile(name);
   });
 }
 
 Holders HoldersOf(const NameLock&, const struct stat& st) {
-  const auto& claims = Names().claims;
+  Table& table = Names();
+  const std::lock_guard<std::mutex> guard(table.mutex);
+  const auto& claims = table.claims;
   const auto it = claims.find(KeyOf(st));
   if (it == claims.end()) return Holders::kNone;
   return it->second.refusing != 0 ? Holders::kSomeRefuseDelete : Holders::kAllShareDelete;
@@ -162,17 +210,20 @@ bool MarkPending(const NameLock&, const std::string& nativePath, const struct st
   name.folderKey = KeyOf(folderStat);
   name.leaf = leaf;
   name.file = KeyOf(st);
-  Names().pending.push_back(std::move(name));
+  Table& table = Names();
+  const std::lock_guard<std::mutex> guard(table.mutex);
+  table.pending.push_back(std::move(name));
   return true;
 }
 
 void HoldUntil(FileHold hold, uint64_t milliseconds) {
-  const NameLock lock;
   const uint64_t now = SteadyMilliseconds();
   const uint64_t until = milliseconds >= std::numeric_limits<uint64_t>::max() - now
                              ? std::numeric_limits<uint64_t>::max()
                              : now + milliseconds;
-  Names().timed.push_back({std::move(hold), until});
+  Table& table = Names();
+  const std::lock_guard<std::mutex> guard(table.mutex);
+  table.timed.push_back({std::move(hold), until});
 }
 
 void ReleaseTimedHolds() {

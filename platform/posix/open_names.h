@@ -6,26 +6,36 @@
 // A holder that does not share deletion (the backend's own handles, like CreateFileW's without
 // FILE_SHARE_DELETE) refuses the deletion and a move over its file with a sharing violation.
 //
-// The table stands for the file system's own and is process-wide by nature; one mutex guards it,
-// and a NameLock held across a check and the call it guards makes the two one step for every
-// thread of the process.
+// The table stands for the file system's own and is process-wide by nature; one mutex guards its
+// contents, and is held only while they are read or changed, never across a file call. A NameLock
+// held across a check and the call it guards makes the two one step for every other call on the
+// same name: looks and opens of one name go side by side, a change of it (deleting, moving onto
+// or from it, linking, copying) goes alone. Calls on other names never wait for each other, as on
+// Windows. Names are told apart by their last component, whatever spelling reached their folder.
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
-#include <mutex>
+#include <shared_mutex>
 #include <string>
 
 namespace platform::posix {
 
+enum class NameUse { kLook, kChange };
+
 class NameLock {
  public:
-  NameLock();
+  NameLock(const std::string& nativePath, NameUse use);
+  // Two names at once (a move, a link, a copy, a comparison), in a fixed order.
+  NameLock(const std::string& first, const std::string& second, NameUse use);
+  ~NameLock();
   NameLock(const NameLock&) = delete;
   NameLock& operator=(const NameLock&) = delete;
 
  private:
-  std::unique_lock<std::mutex> lock_;
+  std::shared_mutex* first_;
+  std::shared_mutex* second_;  // null when both names fall on one lock
+  bool exclusive_;
 };
 
 // A handle's claim on its file, given up when it is destroyed; the last claim on a file removes

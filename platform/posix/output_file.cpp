@@ -59,7 +59,7 @@ OutputFile OutputFile::Open(const std::u16string& path, Disposition disposition,
   auto impl = std::make_unique<Impl>();
   impl->path = posix::NativePath(path);
   const char* native = impl->path.c_str();
-  const posix::NameLock lock;
+  const posix::NameLock lock(impl->path, posix::NameUse::kLook);
   // A name pending deletion: CreateFileW gets access denied for it, whatever the disposition.
   if (posix::IsPending(lock, impl->path)) {
     posix::Fail(kErrorAccessDenied);
@@ -150,7 +150,7 @@ bool SetFileTimes(const std::u16string& path, uint64_t /*creation*/, uint64_t ac
   const std::string native = posix::NativePath(path);
   struct timespec times[2];
   if (!posix::FileTimesToTimespecs(access, modification, times)) return false;
-  const posix::NameLock lock;
+  const posix::NameLock lock(native, posix::NameUse::kLook);
   if (posix::IsPending(lock, native)) return posix::Fail(kErrorAccessDenied);
   if (::utimensat(AT_FDCWD, native.c_str(), times, 0) != 0) return posix::FailErrno(errno, native);
   return true;

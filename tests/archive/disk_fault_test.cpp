@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "archive/archive.h"
+#include "archive/whole_inflate.h"
 #include "platform/fault.h"
 #include "platform/fs.h"
 #include "tests/archive/archive_test_support.h"
@@ -22,8 +23,9 @@ class DiskFaults : public testing::Test {
   }
   void TearDown() override { platform::fault::Reset(); }
 
-  ArchiveResult ExtractLargeEntry() {
-    bytes_ = SingleEntryArchive(FileEntry("e", ziptools::NoiseBytes(100000, 5), ziptools::kDeflated));
+  ArchiveResult ExtractLargeEntry(size_t size = 100000) { return Extract(ziptools::NoiseBytes(size, 5)); }
+  ArchiveResult Extract(const std::vector<uint8_t>& content) {
+    bytes_ = SingleEntryArchive(FileEntry("e", content, ziptools::kDeflated));
     handle_ = Open(bytes_);
     return ExtractEntryToFile(handle_.get(), 0, target_.c_str());
   }
@@ -43,6 +45,33 @@ TEST_F(DiskFaults, DiskRunningFullPartWayKeepsTheOldTarget) {
   platform::fault::SetWriteBudget(40000);  // two pieces fit, the third does not
   EXPECT_EQ(ExtractLargeEntry(), kWriteFailed);
   ExpectOldTargetAlone();
+}
+
+TEST_F(DiskFaults, DiskRunningFullBetweenWholeDecodedPiecesKeepsTheOldTarget) {
+  platform::fault::SetWriteBudget(archive::kWholeWritePiece + 1);
+  EXPECT_EQ(ExtractLargeEntry(3 * archive::kWholeWritePiece), kWriteFailed);
+  ExpectOldTargetAlone();
+}
+
+// The write calls show which way an entry took: decoded whole and written in large pieces, or
+// streamed in 16 KiB ones.
+TEST_F(DiskFaults, EntriesUpToTheCapAreDecodedWholeAndLargerOnesStream) {
+  const struct {
+    uint32_t size;
+    uint32_t writes;
+  } cases[] = {
+      {archive::kWholeInflateCap, archive::kWholeInflateCap / archive::kWholeWritePiece},
+      {archive::kWholeInflateCap + 1, archive::kWholeInflateCap / 16384 + 1},
+  };
+  for (const auto& c : cases) {
+    // Compressible, so that the packed data is far smaller than what it decodes to.
+    std::vector<uint8_t> content = ziptools::NoiseBytes(c.size, 6);
+    for (size_t i = 0; i < content.size(); ++i) content[i] = static_cast<uint8_t>(content[i] % 4 + i / 65536);
+    platform::fault::Reset();
+    ASSERT_EQ(Extract(content), kOk) << c.size;
+    EXPECT_EQ(platform::fault::Count(platform::fault::kWrite), c.writes) << c.size;
+    EXPECT_EQ(ReadFileBytes(dir_.path() / "target.bin"), content) << c.size;
+  }
 }
 
 TEST_F(DiskFaults, FailedReplaceKeepsTheOldTarget) {

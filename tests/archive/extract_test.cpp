@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "archive/archive.h"
+#include "archive/whole_inflate.h"
 #include "platform/fs.h"
 #ifndef _WIN32
 #include "platform/fault.h"
@@ -47,6 +48,9 @@ TEST(ExtractContent, WritesStoredAndDeflatedEntriesByteForByte) {
       {"large deflated noise", ziptools::NoiseBytes(100000, 4), ziptools::kDeflated, false},
       {"compressible, many pieces from little input", Repeated(300000), ziptools::kDeflated, false},
       {"deflated with data descriptor", ziptools::NoiseBytes(40000, 5), ziptools::kDeflated, true},
+      {"deflated, exactly the whole-decode cap", Repeated(archive::kWholeInflateCap), ziptools::kDeflated, false},
+      {"deflated, one byte over the whole-decode cap", Repeated(archive::kWholeInflateCap + 1), ziptools::kDeflated,
+       false},
   };
   for (const auto& c : cases) {
     ziptools::Entry e = FileEntry("entry.bin", c.content, c.method);

@@ -399,6 +399,11 @@ def cases():
     grown = {"usize": len(B_DATA) + 100}
     add("deflate_stream_shorter_than_size", build(two_entries(local=grown, central=grown)),
         opened(2, ok_row(0, A_DATA), "entry=1,kOk,kInflateFailed"))
+    # The stream runs on past the recorded size: what lies within it counts, checked by its CRC.
+    cut = B_DATA[:-100]
+    shrunk = {"usize": len(cut), "crc": crc(cut)}
+    add("deflate_stream_longer_than_size", build(two_entries(local=shrunk, central=shrunk)),
+        opened(2, ok_row(0, A_DATA), ok_row(1, cut)))
     bad_crc = {"crc": crc(B_DATA) ^ 0x80000000}
     add("wrong_crc_deflated", build(two_entries(local=bad_crc, central=bad_crc)),
         opened(2, ok_row(0, A_DATA), "entry=1,kOk,%s" % CRC_MISMATCH))
