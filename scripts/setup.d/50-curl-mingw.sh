@@ -51,60 +51,11 @@ mkdir -p "$cache_root"
 work=$(mktemp -d "$cache_root/.work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# --- a private apt view of the machine's own sources, with deb-src added ---
-apt_dir=$work/apt
-mkdir -p "$apt_dir/sources.list.d" "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial"
-: >"$apt_dir/sources.list"
-if [[ -f /etc/apt/sources.list ]]; then
-  # One-line format: every "deb" line gains a "deb-src" twin.
-  sed -n -E 's/^[[:space:]]*deb([[:space:]])/deb-src\1/p' /etc/apt/sources.list >>"$apt_dir/sources.list"
-fi
-shopt -s nullglob
-for f in /etc/apt/sources.list.d/*.list; do
-  sed -n -E 's/^[[:space:]]*deb([[:space:]])/deb-src\1/p' "$f" >"$apt_dir/sources.list.d/$(basename "$f")"
-done
-for f in /etc/apt/sources.list.d/*.sources; do
-  # deb822 format: a stanza of Types "deb" also serves "deb-src".
-  sed -E '/^Types:/{/deb-src/!s/(^Types:.*[[:space:]])deb([[:space:]]|$)/\1deb deb-src\2/}' "$f" \
-    >"$apt_dir/sources.list.d/$(basename "$f")"
-done
-shopt -u nullglob
-
-apt_opts=(
-  -o "Dir::Etc::sourcelist=$apt_dir/sources.list"
-  -o "Dir::Etc::sourceparts=$apt_dir/sources.list.d"
-  -o "Dir::State::Lists=$apt_dir/lists"
-  -o "Dir::Cache=$apt_dir/cache"
-  -o "APT::Sandbox::User=root"
-  -o "Acquire::Languages=none"
-  -q
-)
-
-log "reading source indexes"
-# Some configured index may be unreachable; what matters is whether the source can be fetched below.
-apt-get "${apt_opts[@]}" update </dev/null >"$work/apt-update.log" 2>&1 || log "apt-get update reported problems (continuing)"
-
+# shellcheck source=../deb-source.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../deb-source.sh"
+morvelt_fetch_source curl "$wanted" "$work" || exit 1
+fetched=$MORVELT_SOURCE_VERSION
 src_dir=$work/src
-mkdir -p "$src_dir"
-fetched=
-if [[ -n $wanted ]]; then
-  if (cd "$src_dir" && apt-get "${apt_opts[@]}" source "curl=$wanted" </dev/null >"$work/apt-source.log" 2>&1); then
-    fetched=$wanted
-  else
-    log "curl $wanted not offered as source, taking the current one"
-  fi
-fi
-if [[ -z $fetched ]]; then
-  rm -rf "${src_dir:?}"/*
-  (cd "$src_dir" && apt-get "${apt_opts[@]}" source curl </dev/null >"$work/apt-source.log" 2>&1) || {
-    cat "$work/apt-update.log" "$work/apt-source.log" >&2
-    log "could not fetch the curl source package"
-    exit 1
-  }
-  dsc=$(ls "$src_dir"/curl_*.dsc | head -n1)
-  fetched=$(sed -n 's/^Version:[[:space:]]*//p' "$dsc" | head -n1)
-fi
-log "curl source $fetched"
 
 prefix=$cache_root/curl-$fetched-r$recipe-$host
 if [[ -f $prefix/.complete ]]; then
