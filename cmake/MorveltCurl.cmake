@@ -10,24 +10,10 @@ if(NOT WIN32)
   return()
 endif()
 
-if(DEFINED ENV{MORVELT_CACHE_DIR})
-  set(_morvelt_cache "$ENV{MORVELT_CACHE_DIR}")
-elseif(DEFINED ENV{XDG_CACHE_HOME})
-  set(_morvelt_cache "$ENV{XDG_CACHE_HOME}/morvelt")
-elseif(DEFINED ENV{HOME})
-  set(_morvelt_cache "$ENV{HOME}/.cache/morvelt")
-else()
-  set(_morvelt_cache "/var/cache/morvelt")
-endif()
-# The toolchain file names its host; the cache holds one build per host.
-if(DEFINED MINGW_PREFIX)
-  set(_morvelt_curl_host "${MINGW_PREFIX}")
-elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(_morvelt_curl_host x86_64-w64-mingw32)
-else()
-  set(_morvelt_curl_host i686-w64-mingw32)
-endif()
-set(MORVELT_CURL_MINGW_ROOT "${_morvelt_cache}/curl-${_morvelt_curl_host}" CACHE PATH
+include(MingwCache)
+morvelt_mingw_cache_root(_morvelt_curl_root curl)
+set(_morvelt_curl_host "${_morvelt_curl_root_HOST}")
+set(MORVELT_CURL_MINGW_ROOT "${_morvelt_curl_root}" CACHE PATH
     "Static libcurl for ${_morvelt_curl_host} (made by scripts/setup.d/50-curl-mingw.sh)")
 
 if(NOT EXISTS "${MORVELT_CURL_MINGW_ROOT}/lib/libcurl.a" OR NOT EXISTS "${MORVELT_CURL_MINGW_ROOT}/include/curl/curl.h")

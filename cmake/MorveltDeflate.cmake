@@ -15,23 +15,10 @@ if(NOT WIN32)
   return()
 endif()
 
-if(DEFINED ENV{MORVELT_CACHE_DIR})
-  set(_morvelt_cache "$ENV{MORVELT_CACHE_DIR}")
-elseif(DEFINED ENV{XDG_CACHE_HOME})
-  set(_morvelt_cache "$ENV{XDG_CACHE_HOME}/morvelt")
-elseif(DEFINED ENV{HOME})
-  set(_morvelt_cache "$ENV{HOME}/.cache/morvelt")
-else()
-  set(_morvelt_cache "/var/cache/morvelt")
-endif()
-if(DEFINED MINGW_PREFIX)
-  set(_morvelt_deflate_host "${MINGW_PREFIX}")
-elseif(CMAKE_SIZEOF_VOID_P EQUAL 8)
-  set(_morvelt_deflate_host x86_64-w64-mingw32)
-else()
-  set(_morvelt_deflate_host i686-w64-mingw32)
-endif()
-set(MORVELT_DEFLATE_MINGW_ROOT "${_morvelt_cache}/libdeflate-${_morvelt_deflate_host}" CACHE PATH
+include(MingwCache)
+morvelt_mingw_cache_root(_morvelt_deflate_root libdeflate)
+set(_morvelt_deflate_host "${_morvelt_deflate_root_HOST}")
+set(MORVELT_DEFLATE_MINGW_ROOT "${_morvelt_deflate_root}" CACHE PATH
     "Static libdeflate for ${_morvelt_deflate_host} (made by scripts/setup.d/55-libdeflate-mingw.sh)")
 
 if(NOT EXISTS "${MORVELT_DEFLATE_MINGW_ROOT}/lib/libdeflate.a" OR
